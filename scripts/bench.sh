@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds the optimised benchmark programs and runs them all (or those matching a filter).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+"$root/scripts/setup.sh" bench
+for program in "$root"/build/bench/bench/bench_*; do
+  [ -x "$program" ] || continue
+  echo "== $(basename "$program")"
+  "$program" --benchmark_filter="${1:-.}"
+done

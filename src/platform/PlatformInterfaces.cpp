@@ -1,0 +1,2 @@
+// Anchors the moc output of the interface headers in this library.
+#include "Pasteboard.h"

@@ -1,0 +1,1 @@
+// Linux implementations of the platform interfaces are added beside this file.

@@ -1,0 +1,20 @@
+#include "FakeWorkspace.h"
+
+namespace snipbrook::test {
+
+std::optional<QString> FakeWorkspace::applicationLocation(const QString &bundleIdentifier) const
+{
+    ++locationLookups;
+    const auto it = installed.constFind(bundleIdentifier);
+    return it == installed.constEnd() ? std::nullopt : std::optional(*it);
+}
+
+QImage FakeWorkspace::iconForFile(const QString &path) const
+{
+    // A distinct one-pixel image per path, so tests can tell icons apart.
+    QImage image(1, 1, QImage::Format_ARGB32);
+    image.fill(static_cast<uint>(qHash(path)));
+    return image;
+}
+
+} // namespace snipbrook::test

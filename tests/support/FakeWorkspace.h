@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <QHash>
+
+#include <atomic>
+
+namespace snipbrook::test {
+
+// A desktop whose applications the test sets up directly.
+class FakeWorkspace : public Workspace {
+public:
+    std::optional<RunningApplication> front;
+    QList<RunningApplication> running;
+    std::optional<QString> ownBundle = QStringLiteral("com.snipbrook.app");
+    // Installed applications: bundle identifier to location.
+    QHash<QString, QString> installed;
+
+    mutable std::atomic<int> locationLookups{0};
+
+    std::optional<RunningApplication> frontmostApplication() const override { return front; }
+    QList<RunningApplication> runningApplications() const override { return running; }
+    std::optional<QString> ownBundleIdentifier() const override { return ownBundle; }
+    std::optional<QString> applicationLocation(const QString &bundleIdentifier) const override;
+    QImage iconForFile(const QString &path) const override;
+
+    static RunningApplication app(const QString &name, const QString &bundle, qint32 pid,
+                                  bool isRegular = true, bool isActive = false)
+    {
+        return {name, bundle, pid, isRegular, isActive};
+    }
+};
+
+} // namespace snipbrook::test
