@@ -113,7 +113,8 @@ bool digitsFormPhoneNumber(const QString &text)
         char32_t c = data[i];
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(data[i + 1]))
             c = QChar::surrogateToUcs4(c, data[++i]);
-        if (!u_isdigit(static_cast<UChar32>(c)))
+        const bool isDigit = c < 0x80 ? (c >= u'0' && c <= u'9') : u_isdigit(static_cast<UChar32>(c));
+        if (!isDigit)
             continue;
         if (digits.size() >= maxDigits * 2) // a non-BMP digit takes two units
             return false;
@@ -135,11 +136,36 @@ QString lastPathComponent(const QUrl &url)
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
+// One pass over the text instead of one search per marker: at each position, look only at the
+// markers that can start with that character.
 bool containsCodeMarker(const QString &text)
 {
-    for (QLatin1StringView marker : codeMarkers) {
-        if (text.contains(marker))
-            return true;
+    const auto *data = reinterpret_cast<const char16_t *>(text.utf16());
+    const qsizetype size = text.size();
+    const auto startsAt = [&](qsizetype i, QLatin1StringView marker) {
+        if (size - i < marker.size())
+            return false;
+        for (qsizetype k = 1; k < marker.size(); ++k) {
+            if (data[i + k] != static_cast<char16_t>(marker[k].unicode()))
+                return false;
+        }
+        return true;
+    };
+    // Every marker starts with an ASCII character; most characters start none.
+    static const std::array<bool, 128> startsMarker = [] {
+        std::array<bool, 128> table{};
+        for (QLatin1StringView marker : codeMarkers)
+            table[static_cast<unsigned char>(marker[0].toLatin1())] = true;
+        return table;
+    }();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = data[i];
+        if (c >= 128 || !startsMarker[c])
+            continue;
+        for (QLatin1StringView marker : codeMarkers) {
+            if (marker[0].unicode() == c && startsAt(i, marker))
+                return true;
+        }
     }
     return false;
 }
