@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+namespace snipbrook {
+
+// Exit codes of the command line.
+enum ExitCode : int {
+    exitDone = 0,
+    exitFailed = 1,
+    exitBadUsage = 2,
+    exitNoInstance = 3,
+};
+
+// One request to the running instance, as it travels over the socket.
+struct CliRequest {
+    QString command;  // "list", "search", "copy", …; "activate" for a plain second start
+    QJsonObject args; // the command's options, already checked
+
+    QJsonObject toJson() const;
+    static std::optional<CliRequest> fromJson(const QJsonObject &object);
+};
+
+// What the instance answers: the exit code and the texts the command line prints.
+struct CliResponse {
+    int exitCode = exitDone;
+    QString out;
+    QString err;
+
+    QJsonObject toJson() const;
+    static std::optional<CliResponse> fromJson(const QJsonObject &object);
+
+    static CliResponse ok(QString out = {}) { return {exitDone, std::move(out), {}}; }
+    static CliResponse failed(QString err) { return {exitFailed, {}, std::move(err)}; }
+};
+
+// What the arguments ask for: run as the instance, print something locally, or send a request.
+struct RunInstance {};
+struct PrintAndExit {
+    int exitCode;
+    QString text;
+    bool toStderr = false;
+};
+using ParsedCommandLine = std::variant<RunInstance, PrintAndExit, CliRequest>;
+
+// Parses the arguments after the program name. `readStdin` supplies the text of `add` when no
+// text is given on the command line.
+ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::function<QString()> &readStdin);
+
+QString usageText();
+
+} // namespace snipbrook

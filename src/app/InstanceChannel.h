@@ -1,0 +1,60 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include <QLocalServer>
+#include <QObject>
+
+#include <functional>
+
+namespace snipbrook {
+
+// Paths of the single-instance lock and socket in the user's runtime folder.
+struct InstancePaths {
+    QString lockFile;
+    QString socket;
+
+    static InstancePaths inRuntimeDir(const QString &runtimeDir);
+};
+
+// Holds the per-user instance lock for the life of the process. The kernel drops the lock when
+// the process ends, however it ends, so a crash never leaves a stale lock behind.
+class InstanceLock {
+public:
+    explicit InstanceLock(const QString &path);
+    ~InstanceLock();
+    InstanceLock(const InstanceLock &) = delete;
+    InstanceLock &operator=(const InstanceLock &) = delete;
+
+    bool isHeld() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// The running instance's end of the command line: one JSON request line in, one JSON response
+// line out, per connection.
+class InstanceServer : public QObject {
+    Q_OBJECT
+public:
+    using Reply = std::function<void(const CliResponse &)>;
+    using Handler = std::function<void(const CliRequest &, Reply)>;
+
+    InstanceServer(Handler handler, QObject *parent = nullptr);
+
+    // Replaces a socket left by an instance that died, then listens (socket mode 0600).
+    bool listen(const QString &socketPath);
+    QString errorString() const { return m_server.errorString(); }
+
+private:
+    void accept();
+
+    Handler m_handler;
+    QLocalServer m_server;
+};
+
+// Sends one request to the running instance and waits for its answer. Nothing when no
+// instance listens, or when it does not answer in time.
+std::optional<CliResponse> sendToInstance(const QString &socketPath, const CliRequest &request, int timeoutMs);
+
+} // namespace snipbrook
