@@ -1,0 +1,35 @@
+#pragma once
+
+#include "model/ClipboardItem.h"
+
+#include <QFuture>
+#include <QList>
+#include <QUuid>
+
+#include <optional>
+
+namespace snipbrook {
+
+// What the history needs of its storage facade: the durable records and the vector index kept
+// in step. Synchronous reads may be called from any thread (the store serialises them on its
+// own thread); asynchronous operations return a future that finishes when all their work is
+// done, and callers never have to wait for it.
+class HistoryStorage {
+public:
+    virtual ~HistoryStorage() = default;
+
+    // True once start-up, including any one-time import, has finished.
+    virtual bool isInitialized() const = 0;
+
+    // Newest first; without a limit, every item.
+    virtual QList<ClipboardItem> loadItems(std::optional<int> limit) = 0;
+    virtual QList<ClipboardItem> searchItems(const QString &query) = 0;
+    virtual QList<ClipboardItem> loadFavoriteItems() = 0;
+
+    virtual QFuture<void> saveItem(const ClipboardItem &item) = 0;
+    virtual QFuture<void> updateItem(const ClipboardItem &item) = 0;
+    virtual QFuture<void> deleteItem(const QUuid &id) = 0;
+    virtual QFuture<void> resetAllData() = 0;
+};
+
+} // namespace snipbrook
