@@ -11,17 +11,18 @@ namespace {
 constexpr int busyTimeoutMs = 5000;
 
 // contains_text(haystack, needle): 1 when the needle's bytes occur in the haystack, NULL when
-// either is NULL. instr() would give the same answer for UTF-8 text, but compares at every byte
-// position; memmem skips ahead and makes a scan of thousands of rows several times faster.
+// either is NULL. instr() gives the same answer for UTF-8 text but compares at every byte
+// position, and asking for text copies each value to add a terminator; raw bytes and memmem make
+// a scan of thousands of rows several times faster.
 void containsText(sqlite3_context *context, int, sqlite3_value **arguments)
 {
     if (sqlite3_value_type(arguments[0]) == SQLITE_NULL || sqlite3_value_type(arguments[1]) == SQLITE_NULL)
         return sqlite3_result_null(context);
-    const void *haystack = sqlite3_value_text(arguments[0]);
-    const int haystackBytes = sqlite3_value_bytes(arguments[0]);
-    const void *needle = sqlite3_value_text(arguments[1]);
-    const int needleBytes = sqlite3_value_bytes(arguments[1]);
-    const bool found = needleBytes == 0 || (haystack && needle && ::memmem(haystack, size_t(haystackBytes), needle, size_t(needleBytes)));
+    const void *haystack = sqlite3_value_blob(arguments[0]);
+    const auto haystackBytes = size_t(sqlite3_value_bytes(arguments[0]));
+    const void *needle = sqlite3_value_blob(arguments[1]);
+    const auto needleBytes = size_t(sqlite3_value_bytes(arguments[1]));
+    const bool found = needleBytes == 0 || (haystack && ::memmem(haystack, haystackBytes, needle, needleBytes));
     sqlite3_result_int(context, found ? 1 : 0);
 }
 

@@ -73,13 +73,3 @@ TEST_F(KeywordSearch, PatternAndQuoteCharactersMatchThemselves)
     EXPECT_TRUE(find(QString()).isEmpty());
     EXPECT_TRUE(find(QStringLiteral("\u0301")).isEmpty());
 }
-
-TEST_F(KeywordSearch, ReturnsEveryMatchNewestFirst)
-{
-    for (int i = 0; i < 40; ++i)
-        add(QStringLiteral("note %1").arg(i));
-    const QStringList found = find(QStringLiteral("NOTE"));
-    ASSERT_EQ(found.size(), 40);
-    EXPECT_EQ(found.first(), QStringLiteral("note 39"));
-    EXPECT_EQ(found.last(), QStringLiteral("note 0"));
-}

@@ -36,15 +36,14 @@ inline ClipboardItem makeItem(const QString &content, qint64 msAfterEpoch,
 // A store in a fresh temporary folder; fatal errors are recorded instead of ending the test.
 class TemporaryStore {
 public:
-    TemporaryStore() { open(); }
+    TemporaryStore() { reopen(); }
 
-    void open()
+    // Closes the connections and opens the same file again, as a restart would.
+    void reopen()
     {
         store.reset();
         store = std::make_unique<CoreDataManager>(dataDir(), [this](const QString &m) { fatalMessages.append(m); });
     }
-    // Closes the connections and opens the same file again, as a restart would.
-    void reopen() { open(); }
 
     QString dataDir() const { return folder.path() + QStringLiteral("/Snipbrook"); }
     CoreDataManager *operator->() const { return store.get(); }
