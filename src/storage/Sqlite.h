@@ -61,7 +61,8 @@ private:
 };
 
 // An open connection with a cache of prepared statements, so that each SQL text is compiled once
-// per connection.
+// per connection. Every connection has the SQL function contains_text(haystack, needle): 1 when
+// the needle occurs in the haystack as plain text (no pattern characters), NULL for NULL input.
 class SqliteDatabase {
 public:
     // Opens (creating if asked) the file; throws SqliteError naming the file when it cannot.
