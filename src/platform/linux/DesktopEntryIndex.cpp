@@ -151,6 +151,13 @@ QStringList DesktopEntryIndex::localeKeys(const QString &locale)
     return keys;
 }
 
+void DesktopEntryIndex::load()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_scanned)
+        scanLocked();
+}
+
 std::optional<DesktopEntry> DesktopEntryIndex::byId(const QString &id)
 {
     return find({[&](const DesktopEntry &entry) { return entry.id == id; }});

@@ -39,6 +39,9 @@ class DesktopEntryIndex {
 public:
     explicit DesktopEntryIndex(QStringList dataDirs = standardDataDirs(), const QString &locale = messagesLocale());
 
+    // Reads the entries now unless that was done already.
+    void load();
+
     std::optional<DesktopEntry> byId(const QString &id);
     // By StartupWMClass (class, then instance), else by id equal to the class or the instance
     // ignoring case.

@@ -3,7 +3,6 @@
 #include "DesktopIcons.h"
 #include "model/Diagnostics.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
@@ -35,6 +34,7 @@ X11Workspace::X11Workspace(Options options)
       m_dataDirs(options.dataDirs.value_or(DesktopEntryIndex::standardDataDirs())),
       m_entries(m_dataDirs, options.locale.value_or(DesktopEntryIndex::messagesLocale()))
 {
+    m_warmUp = std::thread([this] { m_entries.load(); });
     if (!m_connection->isValid()) {
         diag(QStringLiteral("⚠️ No X display, the front and running applications are unknown: ")
              + m_connection->displayName() + QStringLiteral(" (") + m_connection->failureReason()
@@ -55,7 +55,7 @@ X11Workspace::X11Workspace(Options options)
     m_stateSkipTaskbar = atoms[7];
 }
 
-X11Workspace::~X11Workspace() = default;
+X11Workspace::~X11Workspace() { m_warmUp.join(); }
 
 bool X11Workspace::isConnected() const { return m_connection->isValid(); }
 
@@ -116,8 +116,7 @@ RunningApplication X11Workspace::applicationOf(const Window &window) const
     if (window.pid != 0 && window.pid == static_cast<quint32>(::getpid())) {
         // Our own windows, whatever the toolkit put in WM_CLASS.
         app.bundleIdentifier = snipbrookBundleIdentifier();
-        app.localizedName = QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Snipbrook")
-                                                                          : QCoreApplication::applicationName();
+        app.localizedName = QStringLiteral("Snipbrook");
     } else if (entry) {
         app.bundleIdentifier = entry->id;
         app.localizedName = entry->name.isEmpty() ? className : entry->name;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 namespace snipbrook {
 
@@ -69,6 +70,8 @@ private:
     mutable std::atomic<bool> m_reportedLostDisplay{false};
     // Logged on each change, not on each copy.
     mutable std::atomic<int> m_windowManagerState{-1};
+    // Reads the desktop entries in the background, so the first copy does not wait for it.
+    std::thread m_warmUp;
 };
 
 } // namespace snipbrook
