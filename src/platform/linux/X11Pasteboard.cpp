@@ -68,8 +68,6 @@ void X11Pasteboard::onOwnerChange(const SelectionOwnerChange &change, quint64 ge
     m_seenGeneration = generation;
     if (!change.ownerQuit && change.owner != XCB_WINDOW_NONE && change.owner == m_ownOwner)
         return;
-    if (!change.ownerQuit)
-        m_foreignOwner = change.owner;
     ++m_changeCount;
     emit changed();
     // Only a clipboard that is still empty is worth filling again.
@@ -159,6 +157,7 @@ bool X11Pasteboard::publish()
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return fail(QStringLiteral("⚠️ Writing the clipboard needs a GUI application, nothing written"));
 
+    const std::optional<xcb_window_t> previousOwner = m_watcher->currentOwner();
     auto *data = new QMimeData;
     if (m_written.text)
         data->setText(*m_written.text);
@@ -170,10 +169,10 @@ bool X11Pasteboard::publish()
         data->setData(type, bytes);
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
 
-    // The toolkit does not report a refused ownership, so ask the server who owns it now.
+    // The toolkit does not report a refused ownership (its timestamp may be older than the last
+    // owner's), so ask the server: the owner must now be the toolkit's window, a new one or ours.
     const std::optional<xcb_window_t> owner = m_watcher->currentOwner();
-    if (!owner || *owner == XCB_WINDOW_NONE || (*owner == m_foreignOwner && *owner != m_ownOwner))
-    {
+    if (!owner || *owner == XCB_WINDOW_NONE || (*owner == previousOwner && *owner != m_ownOwner)) {
         diag(QStringLiteral("❌ Could not take over the X clipboard"));
         return false;
     }

@@ -63,7 +63,6 @@ private:
     // The toolkit's selection window once we have written; its ownership events were counted
     // when the write was made.
     xcb_window_t m_ownOwner = XCB_WINDOW_NONE;
-    xcb_window_t m_foreignOwner = XCB_WINDOW_NONE;
     Written m_written;
     bool m_reportedWriteFailure = false;
 };
