@@ -39,7 +39,7 @@ int main(int argc, char **argv)
         return *helper;
 
     // A Qt program with a display and no session bus would start a bus that outlives it.
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0); // keeps a bus given by dbus-run-session
     XvfbServer xvfb;
     if (xvfb.start()) {
         displayStorage() = xvfb.display();
