@@ -58,7 +58,7 @@ std::vector<QStringView> characters(const QString &text)
 
 EmbeddingManager::Vector EmbeddingManager::fallbackEmbedding(const QString &text)
 {
-    diag(QStringLiteral("🔄 Using fallback embedding for: ") + firstGraphemes(text, 50) + QStringLiteral("..."));
+    diag(QStringLiteral("🔄 Using fallback embedding for: ") + logSnippet(text) + QStringLiteral("..."));
     Vector vector(fallbackDimension, 0.0f);
     const QString lowered = text.toLower();
     const std::vector<QStringView> chars = characters(lowered);

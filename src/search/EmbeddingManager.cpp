@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace snipbrook {
 namespace {
 
@@ -67,7 +69,24 @@ std::optional<EmbeddingManager::Vector> EmbeddingManager::generateEmbedding(cons
     const std::optional<QString> prepared = preparedForEmbedding(text);
     if (!prepared)
         return std::nullopt;
-    return embedPreparedText(*prepared);
+    return usable(embedPreparedText(*prepared), *prepared);
+}
+
+std::optional<EmbeddingManager::Vector> EmbeddingManager::usable(Vector vector, const QString &preparedText)
+{
+    if (std::any_of(vector.begin(), vector.end(), [](float x) { return x != 0.0f; }))
+        return vector;
+    diag(QStringLiteral("⚠️ No usable embedding for text: ") + logSnippet(preparedText));
+    return std::nullopt;
+}
+
+QString EmbeddingManager::logSnippet(const QString &text, qsizetype count)
+{
+    QString snippet = firstGraphemes(text, count);
+    for (QChar &c : snippet)
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    return snippet;
 }
 
 std::vector<std::optional<EmbeddingManager::Vector>> EmbeddingManager::generateEmbeddings(const QStringList &texts) const
@@ -86,13 +105,13 @@ std::vector<std::optional<EmbeddingManager::Vector>> EmbeddingManager::generateE
     const std::shared_ptr<const TextEmbeddingModel> sentenceModel = m_cachedSentenceEmbedding.get();
     if (!sentenceModel) {
         for (qsizetype i = 0; i < prepared.size(); ++i)
-            out[positions[static_cast<std::size_t>(i)]] = withoutModels(prepared.at(i));
+            out[positions[static_cast<std::size_t>(i)]] = usable(withoutModels(prepared.at(i)), prepared.at(i));
         return out;
     }
     std::vector<std::optional<Vector>> modelVectors = sentenceModel->vectors(prepared);
     for (qsizetype i = 0; i < prepared.size(); ++i)
         out[positions[static_cast<std::size_t>(i)]] =
-            sentenceVector(prepared.at(i), std::move(modelVectors[static_cast<std::size_t>(i)]), *sentenceModel);
+            usable(sentenceVector(prepared.at(i), std::move(modelVectors[static_cast<std::size_t>(i)]), *sentenceModel), prepared.at(i));
     return out;
 }
 
@@ -136,7 +155,7 @@ EmbeddingManager::Vector EmbeddingManager::averagedWordVector(const QString &tex
             kept.push_back({length, std::move(*vector)});
     }
     if (kept.empty()) {
-        diag(QStringLiteral("🔍 No valid word vectors found for text: ") + firstGraphemes(text, 50));
+        diag(QStringLiteral("🔍 No valid word vectors found for text: ") + logSnippet(text));
         return fallbackEmbedding(text);
     }
 

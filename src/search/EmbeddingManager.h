@@ -35,7 +35,9 @@ public:
     EmbeddingManager(const EmbeddingManager &) = delete;
     EmbeddingManager &operator=(const EmbeddingManager &) = delete;
 
-    // The vector of the text, or nothing when the prepared text is shorter than minTextLength.
+    // The vector of the text, or nothing when the prepared text is shorter than minTextLength
+    // or no vector with a direction came out (the fallback vector of a text without any ASCII
+    // character is all zeros, which no comparison can use).
     std::optional<Vector> generateEmbedding(const QString &text) const;
     // The same for several texts, in order, with one model pass for all of them.
     std::vector<std::optional<Vector>> generateEmbeddings(const QStringList &texts) const;
@@ -51,6 +53,9 @@ public:
     static Vector fallbackEmbedding(const QString &text);
     static Vector normalize(Vector vector);
 
+    // The first `count` characters of a text for a log line, control characters made harmless.
+    static QString logSnippet(const QString &text, qsizetype count = 50);
+
 private:
     // A model asked for at most once: not yet asked, loaded, or known to be unavailable.
     struct CachedModel {
@@ -64,6 +69,7 @@ private:
 
     // Trims, cuts to maxTextLength and prepares; nothing (logged) when too short.
     static std::optional<QString> preparedForEmbedding(const QString &text);
+    static std::optional<Vector> usable(Vector vector, const QString &preparedText);
     // The sentence model's vector of the text (already asked for), else averaged word vectors.
     Vector sentenceVector(const QString &text, std::optional<Vector> modelVector, const TextEmbeddingModel &model) const;
     Vector averagedWordVector(const QString &text, const TextEmbeddingModel &model) const;

@@ -197,7 +197,8 @@ std::vector<std::int32_t> SentencePieceTokenizer::encode(const QString &text) co
         if (!(previousUnknown && id == unknownId))
             ids.push_back(id);
         previousUnknown = id == unknownId;
-        const std::size_t length = m_pieceLengths[static_cast<std::size_t>(id)];
+        // The unknown candidate always covers one symbol, whatever text id 0 has.
+        const std::size_t length = id == unknownId ? 1 : m_pieceLengths[static_cast<std::size_t>(id)];
         end -= std::clamp<std::size_t>(length, 1, end);
     }
     std::reverse(ids.begin(), ids.end());
