@@ -4,6 +4,7 @@
 #include <QJsonArray>
 
 #include <cmath>
+#include <thread>
 
 using namespace snipbrook;
 using namespace snipbrook::test;
@@ -106,4 +107,17 @@ TEST(EncoderReference, TextWithoutTokensHasNoVector)
     const auto vectors = testEncoder()->vectors({QString(), QStringLiteral("hello")});
     EXPECT_FALSE(vectors[0].has_value());
     EXPECT_TRUE(vectors[1].has_value());
+}
+
+TEST(EncoderReference, ConcurrentCallsGiveTheSequentialVectors)
+{
+    SKIP_WITHOUT_MODEL();
+    const QStringList texts{QStringLiteral("clipboard history search"), QStringLiteral("dentist appointment on monday")};
+    std::optional<std::vector<float>> first, second;
+    std::thread a([&] { first = testEncoder()->vector(texts.at(0)); });
+    std::thread b([&] { second = testEncoder()->vector(texts.at(1)); });
+    a.join();
+    b.join();
+    EXPECT_EQ(first, testEncoder()->vector(texts.at(0)));
+    EXPECT_EQ(second, testEncoder()->vector(texts.at(1)));
 }
