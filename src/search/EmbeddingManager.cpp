@@ -145,15 +145,22 @@ EmbeddingManager::Vector EmbeddingManager::averagedWordVector(const QString &tex
         qsizetype length;
         Vector vector;
     };
-    std::vector<WordVector> kept;
+    QStringList words;
+    std::vector<qsizetype> lengths;
     for (const QString &token : wordTokens(text)) {
         const QString word = token.toLower();
         const qsizetype length = graphemeCount(word);
         if (length < 2 || stopWords().contains(word))
             continue;
-        if (std::optional<Vector> vector = model.vector(word))
-            kept.push_back({length, std::move(*vector)});
+        words << word;
+        lengths.push_back(length);
     }
+    // All words in one request: the encoder embeds them in one batched pass.
+    std::vector<WordVector> kept;
+    std::vector<std::optional<Vector>> vectors = model.vectors(words);
+    for (std::size_t i = 0; i < std::min(vectors.size(), lengths.size()); ++i)
+        if (vectors[i])
+            kept.push_back({lengths[i], std::move(*vectors[i])});
     if (kept.empty()) {
         diag(QStringLiteral("🔍 No valid word vectors found for text: ") + logSnippet(text));
         return fallbackEmbedding(text);

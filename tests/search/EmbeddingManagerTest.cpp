@@ -135,6 +135,9 @@ TEST(EmbeddingManager, BatchMatchesSingleCalls)
         for (std::size_t c = 0; c < single->size(); ++c)
             ASSERT_NEAR((*single)[c], (*batch[i])[c], 1e-6f);
     }
+    // The encoder also serves as the word model, one word at a time.
+    const auto averaged = EmbeddingManager(source(nullptr), source(testEncoder())).generateEmbedding(texts.at(3));
+    EXPECT_TRUE(averaged && averaged->size() == 512u && isUnitVector(*averaged));
 }
 
 TEST(EmbeddingManager, RelatedClipboardTextRanksFirst)
