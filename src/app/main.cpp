@@ -1,13 +1,18 @@
+#include "ApplicationState.h"
 #include "BuildInfo.h"
+#include "CommandHandler.h"
 #include "CommandLine.h"
 #include "InstanceChannel.h"
 #include "model/Diagnostics.h"
 #include "platform/AppPaths.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QThreadPool>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
+
+#include <xcb/xcb.h>
 
 #include <csignal>
 #include <cstdio>
@@ -64,9 +69,8 @@ QString readAllStdin()
 
 QString runtimeDir()
 {
-    QString dir = AppPaths::standard().runtimeDir;
-    ensurePrivateDirectory(dir);
-    return dir;
+    // Qt's own fallback when $XDG_RUNTIME_DIR is unset is private to the user too.
+    return AppPaths::standard().runtimeDir;
 }
 
 int runClient(const CliRequest &request)
@@ -82,43 +86,85 @@ int runClient(const CliRequest &request)
     return response->exitCode;
 }
 
+// Qt cannot start on a display it cannot reach; without one Snipbrook still runs for the command
+// line, with capture off.
+void chooseDisplayPlatform()
+{
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return;
+    int screen = 0;
+    xcb_connection_t *connection = xcb_connect(nullptr, &screen);
+    const bool reachable = !xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    if (!reachable)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+QString statusText(ApplicationState &state)
+{
+    ClipboardManager &clipboard = state.clipboard();
+    const HybridDataManager &storage = state.storage();
+    const QString storageState = storage.isInitialized() ? QStringLiteral("ready")
+                                 : storage.isMigrating()  ? QStringLiteral("importing earlier history")
+                                                          : QStringLiteral("starting");
+    QStringList lines{
+        QStringLiteral("Snipbrook %1").arg(QString::fromLatin1(build::version)),
+        QStringLiteral("Items: %1 (favourites: %2, limit: %3)")
+            .arg(clipboard.clipboardItems().size())
+            .arg(clipboard.favoriteItems().size())
+            .arg(clipboard.maxItems()),
+        QStringLiteral("Indexed for search by meaning: %1").arg(state.vectorStore().indexedItemsCount()),
+        QStringLiteral("Storage: ") + storageState,
+        QStringLiteral("Model: ") + modelStateText(state.modelState()),
+        QStringLiteral("Clipboard: ") + (state.hasDisplay() ? QStringLiteral("watching X11 display ") + qEnvironmentVariable("DISPLAY")
+                                                            : QStringLiteral("off (no X11 display)")),
+        QStringLiteral("Item store: ") + state.itemStore().storePath(),
+        QStringLiteral("Vector index: ") + state.vectorStore().indexFilePath(),
+        QStringLiteral("Settings: ") + state.settingsFile(),
+    };
+    return lines.join(QLatin1Char('\n'));
+}
+
 int runInstance(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Snipbrook"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(build::version));
+    chooseDisplayPlatform();
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("Snipbrook"));
+    QGuiApplication::setApplicationVersion(QString::fromLatin1(build::version));
+    QGuiApplication::setQuitOnLastWindowClosed(false);
 
-    const InstancePaths paths = InstancePaths::inRuntimeDir(runtimeDir());
-    InstanceLock lock(paths.lockFile);
+    const AppPaths paths = AppPaths::standard();
+    ensurePrivateDirectory(paths.runtimeDir);
+    const InstancePaths instance = InstancePaths::inRuntimeDir(paths.runtimeDir);
+    InstanceLock lock(instance.lockFile);
     if (!lock.isHeld()) {
         // Another instance runs (or is starting): hand the request over instead of opening the
         // same files twice.
-        const auto response = sendToInstance(paths.socket, CliRequest{QStringLiteral("activate"), {}}, 5000);
+        const auto response = sendToInstance(instance.socket, CliRequest{QStringLiteral("activate"), {}}, 5000);
         print(response ? response->out : QStringLiteral("Snipbrook is already running."), stdout);
         return exitDone;
     }
     quitOnSignals(app);
 
-    InstanceServer server([](const CliRequest &request, const InstanceServer::Reply &reply) {
-        if (request.command == QLatin1String("quit")) {
-            reply(CliResponse::ok(QStringLiteral("Snipbrook is quitting.")));
-            QCoreApplication::quit();
-        } else if (request.command == QLatin1String("activate")) {
-            reply(CliResponse::ok(QStringLiteral("Snipbrook is already running.")));
-        } else if (request.command == QLatin1String("status")) {
-            reply(CliResponse::ok(QStringLiteral("Version: ") + QString::fromLatin1(build::version)));
-        } else {
-            reply(CliResponse::failed(QStringLiteral("snipbrook: '") + request.command +
-                                      QStringLiteral("' is not available in this version")));
+    diag(QStringLiteral("🚀 Snipbrook starting: ") + QGuiApplication::applicationVersion());
+    int status = 0;
+    {
+        ApplicationState state(paths);
+        CommandHandler commands(state.clipboard(), state.configuration(),
+                                {[&state] { return statusText(state); }, [] { QCoreApplication::quit(); }});
+        InstanceServer server([&commands](const CliRequest &request, const InstanceServer::Reply &reply) {
+            commands.handle(request, reply);
+        });
+        if (!server.listen(instance.socket)) {
+            diag(QStringLiteral("❌ Could not listen for commands on ") + instance.socket + QStringLiteral(": ") +
+                 server.errorString());
+            return exitFailed;
         }
-    });
-    if (!server.listen(paths.socket)) {
-        diag(QStringLiteral("❌ Could not listen for commands on ") + paths.socket + QStringLiteral(": ") + server.errorString());
-        return exitFailed;
+        status = app.exec();
+        // Changes made since the index file was last written must not be lost at quit.
+        state.flush();
     }
-
-    diag(QStringLiteral("🚀 Snipbrook started: ") + QCoreApplication::applicationVersion());
-    const int status = app.exec();
+    QThreadPool::globalInstance()->waitForDone();
     diag(QStringLiteral("👋 Snipbrook stopped"));
     return status;
 }
