@@ -52,20 +52,33 @@ std::vector<float> EmbeddingBlocks::vector(uint32_t slot) const
 void EmbeddingBlocks::scoreAll(std::span<const float> query, float *scores) const
 {
     assert(query.size() == m_dimension);
-    // Sixteen running sums in one vector value; the compiler maps it onto the machine's SIMD
-    // registers. Products and sums stay separate operations (this file is built without
-    // floating-point contraction), so every lane equals the scalar in-order sum.
-    typedef float Sums __attribute__((vector_size(lanes * sizeof(float))));
+    // Four running sums of four lanes each, held in SIMD registers. Products and sums stay separate
+    // operations (this file is built without floating-point contraction), so every lane equals
+    // the scalar in-order sum.
+    static_assert(lanes == 16);
+    typedef float Four __attribute__((vector_size(4 * sizeof(float))));
+    const auto load = [](const float *from) {
+        Four v;
+        std::memcpy(&v, from, sizeof v);
+        return v;
+    };
     const size_t blockCount = m_dimension ? m_blocks.size() / m_dimension : 0;
     for (size_t b = 0; b < blockCount; ++b) {
         const Block *block = m_blocks.data() + b * m_dimension;
-        Sums sums = {};
+        Four s0 = {}, s1 = {}, s2 = {}, s3 = {};
         for (size_t i = 0; i < m_dimension; ++i) {
-            Sums components;
-            std::memcpy(&components, block[i].lane, sizeof components);
-            sums += query[i] * components;
+            const float q = query[i];
+            const float *c = block[i].lane;
+            s0 += q * load(c);
+            s1 += q * load(c + 4);
+            s2 += q * load(c + 8);
+            s3 += q * load(c + 12);
         }
-        std::memcpy(scores + b * lanes, &sums, sizeof sums);
+        float *out = scores + b * lanes;
+        std::memcpy(out, &s0, sizeof s0);
+        std::memcpy(out + 4, &s1, sizeof s1);
+        std::memcpy(out + 8, &s2, sizeof s2);
+        std::memcpy(out + 12, &s3, sizeof s3);
     }
 }
 

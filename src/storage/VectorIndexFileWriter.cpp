@@ -3,81 +3,119 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <string_view>
 
 namespace snipbrook {
 namespace {
 
-void appendEscaped(QByteArray &out, const QString &text)
-{
-    static constexpr char hex[] = "0123456789abcdef";
-    const QByteArray utf8 = text.toUtf8();
-    out.append('"');
-    for (const char byte : utf8) {
-        const auto c = static_cast<unsigned char>(byte);
-        switch (c) {
-        case '"': out.append("\\\""); break;
-        case '\\': out.append("\\\\"); break;
-        case '\b': out.append("\\b"); break;
-        case '\f': out.append("\\f"); break;
-        case '\n': out.append("\\n"); break;
-        case '\r': out.append("\\r"); break;
-        case '\t': out.append("\\t"); break;
-        default:
-            if (c < 0x20) {
-                const char escape[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xF]};
-                out.append(escape, sizeof escape);
-            } else {
-                out.append(byte);
+// Appends to a byte buffer that grows geometrically; writing half a million float texts through
+// QByteArray::append one piece at a time costs more than formatting them.
+class Output {
+public:
+    explicit Output(qsizetype estimate) { m_bytes.resize(std::max<qsizetype>(estimate, 64)); }
+
+    void raw(std::string_view text)
+    {
+        char *at = reserve(static_cast<qsizetype>(text.size()));
+        std::memcpy(at, text.data(), text.size());
+        m_size += static_cast<qsizetype>(text.size());
+    }
+
+    void floatText(float value)
+    {
+        char *at = reserve(32);
+        m_size += std::to_chars(at, at + 32, value).ptr - at;
+    }
+
+    void string(const QString &text)
+    {
+        static constexpr char hex[] = "0123456789abcdef";
+        const QByteArray utf8 = text.toUtf8();
+        char *at = reserve(utf8.size() * 6 + 2); // \u00XX is the longest escape
+        char *p = at;
+        *p++ = '"';
+        for (const char byte : utf8) {
+            const auto c = static_cast<unsigned char>(byte);
+            if (c >= 0x20 && c != '"' && c != '\\') {
+                *p++ = byte;
+                continue;
+            }
+            *p++ = '\\';
+            switch (c) {
+            case '"': *p++ = '"'; break;
+            case '\\': *p++ = '\\'; break;
+            case '\b': *p++ = 'b'; break;
+            case '\f': *p++ = 'f'; break;
+            case '\n': *p++ = 'n'; break;
+            case '\r': *p++ = 'r'; break;
+            case '\t': *p++ = 't'; break;
+            default:
+                *p++ = 'u';
+                *p++ = '0';
+                *p++ = '0';
+                *p++ = hex[c >> 4];
+                *p++ = hex[c & 0xF];
             }
         }
+        *p++ = '"';
+        m_size += p - at;
     }
-    out.append('"');
-}
 
-void appendMember(QByteArray &out, const char *indent, const char *name, const QString &value, bool last)
-{
-    out.append(indent).append('"').append(name).append("\": ");
-    appendEscaped(out, value);
-    out.append(last ? "\n" : ",\n");
-}
+    QByteArray take()
+    {
+        m_bytes.truncate(m_size);
+        return std::move(m_bytes);
+    }
 
-void appendEntry(QByteArray &out, const VectorItem &entry)
+private:
+    char *reserve(qsizetype count)
+    {
+        if (m_size + count > m_bytes.size())
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + count));
+        return m_bytes.data() + m_size;
+    }
+
+    QByteArray m_bytes;
+    qsizetype m_size = 0;
+};
+
+void writeEntry(Output &out, const VectorItem &entry)
 {
-    out.append("  ");
-    appendEscaped(out, entry.id);
-    out.append(": {\n");
-    appendMember(out, "    ", "id", entry.id, false);
-    appendMember(out, "    ", "text", entry.text, false);
+    out.raw("  ");
+    out.string(entry.id);
+    out.raw(": {\n    \"id\": ");
+    out.string(entry.id);
+    out.raw(",\n    \"text\": ");
+    out.string(entry.text);
 
     if (entry.embedding.empty()) {
-        out.append("    \"embedding\": [],\n");
+        out.raw(",\n    \"embedding\": [],\n");
     } else {
-        out.append("    \"embedding\": [\n");
-        char number[32];
+        out.raw(",\n    \"embedding\": [\n");
         for (size_t i = 0; i < entry.embedding.size(); ++i) {
-            const auto written = std::to_chars(number, number + sizeof number, entry.embedding[i]);
-            out.append("      \"").append(number, written.ptr - number).append('"');
-            out.append(i + 1 < entry.embedding.size() ? ",\n" : "\n");
+            out.raw(i == 0 ? "      \"" : "\",\n      \"");
+            out.floatText(entry.embedding[i]);
         }
-        out.append("    ],\n");
+        out.raw("\"\n    ],\n");
     }
 
     if (entry.metadata.isEmpty()) {
-        out.append("    \"metadata\": {},\n");
+        out.raw("    \"metadata\": {},\n");
     } else {
-        out.append("    \"metadata\": {\n");
+        out.raw("    \"metadata\": {\n");
         for (auto it = entry.metadata.cbegin(); it != entry.metadata.cend(); ++it) {
-            out.append("      ");
-            appendEscaped(out, it.key());
-            out.append(": ");
-            appendEscaped(out, it.value());
-            out.append(std::next(it) != entry.metadata.cend() ? ",\n" : "\n");
+            out.raw(it == entry.metadata.cbegin() ? "      " : ",\n      ");
+            out.string(it.key());
+            out.raw(": ");
+            out.string(it.value());
         }
-        out.append("    },\n");
+        out.raw("\n    },\n");
     }
 
-    appendMember(out, "    ", "timestamp", internetDateTime(entry.timestamp), true);
-    out.append("  }");
+    out.raw("    \"timestamp\": ");
+    out.string(internetDateTime(entry.timestamp));
+    out.raw("\n  }");
 }
 
 } // namespace
@@ -88,19 +126,17 @@ QByteArray encodeVectorIndex(std::vector<VectorItem> entries)
     if (entries.empty())
         return QByteArrayLiteral("{}\n");
 
-    QByteArray out;
     qsizetype estimate = 4;
     for (const VectorItem &entry : entries)
-        estimate += 256 + entry.text.size() * 3 + static_cast<qsizetype>(entry.embedding.size()) * 24;
-    out.reserve(estimate);
-
-    out.append("{\n");
+        estimate += 320 + entry.text.size() + static_cast<qsizetype>(entry.embedding.size()) * 22;
+    Output out(estimate);
+    out.raw("{\n");
     for (size_t i = 0; i < entries.size(); ++i) {
-        appendEntry(out, entries[i]);
-        out.append(i + 1 < entries.size() ? ",\n" : "\n");
+        writeEntry(out, entries[i]);
+        out.raw(i + 1 < entries.size() ? ",\n" : "\n");
     }
-    out.append("}\n");
-    return out;
+    out.raw("}\n");
+    return out.take();
 }
 
 } // namespace snipbrook
