@@ -101,6 +101,7 @@ struct VectorStoreManager::QueueState {
 struct VectorStoreManager::Batch {
     QList<ClipboardItem> items;
     qsizetype next = 0;
+    bool saveUnchanged = true; // false: skip the save when no entry was added
     QPromise<void> promise;
 };
 
@@ -223,9 +224,12 @@ QFuture<void> VectorStoreManager::addEntry(const ClipboardItem &item)
         });
 }
 
-QFuture<void> VectorStoreManager::addItems(const QList<ClipboardItem> &items)
+QFuture<void> VectorStoreManager::addItems(const QList<ClipboardItem> &items) { return startBatch(items, true); }
+
+QFuture<void> VectorStoreManager::startBatch(const QList<ClipboardItem> &items, bool saveUnchanged)
 {
     auto batch = std::make_shared<Batch>();
+    batch->saveUnchanged = saveUnchanged;
     for (const ClipboardItem &item : items)
         if (item.hasNonBlankContent())
             batch->items.append(item);
@@ -253,7 +257,7 @@ void VectorStoreManager::runNextChunk(const std::shared_ptr<Batch> &batch)
 
 void VectorStoreManager::finishBatch(const std::shared_ptr<Batch> &batch)
 {
-    saveIndex().then(this, [this, batch] {
+    (batch->saveUnchanged ? saveIndex() : saveIfChanged()).then(this, [this, batch] {
         setRunningBatches(m_runningBatches - 1);
         diag(QStringLiteral("✅ Batch indexed %1 items").arg(batch->items.size()));
         batch->promise.finish();
@@ -277,7 +281,8 @@ QFuture<void> VectorStoreManager::addMissingItems(const QList<ClipboardItem> &it
             return;
         }
         diag(QStringLiteral("🔄 Indexing %1 stored items missing from the vector index").arg(missing.size()));
-        addItems(missing).then(this, [promise] { promise->finish(); });
+        // Items whose embedding keeps failing are tried at every start; they need not rewrite the file.
+        startBatch(missing, false).then(this, [promise] { promise->finish(); });
     });
     return promise->future();
 }

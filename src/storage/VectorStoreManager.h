@@ -93,6 +93,7 @@ private:
     enum class AddOutcome { added, noEmbedding, superseded };
 
     QFuture<void> addEntry(const ClipboardItem &item);
+    QFuture<void> startBatch(const QList<ClipboardItem> &items, bool saveUnchanged);
     void runNextChunk(const std::shared_ptr<Batch> &batch);
     void finishBatch(const std::shared_ptr<Batch> &batch);
     void afterSingleChange();
