@@ -1,6 +1,7 @@
 #include "VectorStoreManager.h"
 
 #include "IndexText.h"
+#include "PoolTask.h"
 #include "PrivateFiles.h"
 #include "QueryContext.h"
 #include "VectorIndex.h"
@@ -15,7 +16,6 @@
 #include <QFile>
 #include <QHash>
 #include <QPromise>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace snipbrook {
 
@@ -124,7 +124,7 @@ VectorStoreManager::VectorStoreManager(const Embedder &embedder, const QString &
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &VectorStoreManager::flush);
 
-    m_loaded = QtConcurrent::run(&m_queue, [state = m_state, path = m_indexFilePath] { return state->load(path); })
+    m_loaded = runOnPool(m_queue, [state = m_state, path = m_indexFilePath] { return state->load(path); })
                    .then(this, [this](std::optional<int> count) {
                        if (count) {
                            setIndexedItemsCount(*count);
@@ -146,7 +146,7 @@ void VectorStoreManager::flush()
 
 QFuture<void> VectorStoreManager::saveIfChanged()
 {
-    return QtConcurrent::run(&m_queue, [state = m_state, path = m_indexFilePath] {
+    return runOnPool(m_queue, [state = m_state, path = m_indexFilePath] {
         if (state->dirty)
             state->save(path);
     });
@@ -203,16 +203,20 @@ QFuture<void> VectorStoreManager::addEntry(const ClipboardItem &item)
     const quint64 ticket = ++m_lastTicket;
     const Embedder *embedder = &m_embedder;
 
-    return QtConcurrent::run(&m_embeddingPool, [embedder, text = entry.text] { return embedder->generateEmbedding(text); })
-        .then(&m_queue,
-              [state = m_state, entry = std::move(entry), ticket](std::optional<std::vector<float>> vector) mutable {
-                  if (!vector) {
-                      diag(QStringLiteral("⚠️ Failed to generate embedding for item: ") + entry.id);
-                      return AddOutcome::noEmbedding;
-                  }
-                  entry.embedding = std::move(*vector);
-                  return state->add(entry, ticket) ? AddOutcome::added : AddOutcome::superseded;
-              })
+    return runOnPool(m_embeddingPool, [embedder, text = entry.text] { return embedder->generateEmbedding(text); })
+        .then([queue = &m_queue, state = m_state, entry = std::move(entry),
+               ticket](std::optional<std::vector<float>> vector) mutable {
+            // Runs where the embedding finished; the map is touched on the queue only.
+            return runOnPool(*queue, [state, entry = std::move(entry), ticket, vector = std::move(vector)]() mutable {
+                if (!vector) {
+                    diag(QStringLiteral("⚠️ Failed to generate embedding for item: ") + entry.id);
+                    return AddOutcome::noEmbedding;
+                }
+                entry.embedding = std::move(*vector);
+                return state->add(entry, ticket) ? AddOutcome::added : AddOutcome::superseded;
+            });
+        })
+        .unwrap()
         .then(this, [this, key](AddOutcome outcome) {
             if (outcome == AddOutcome::added) {
                 setIndexedItemsCount(m_indexedItemsCount + 1);
@@ -269,7 +273,7 @@ QFuture<void> VectorStoreManager::addMissingItems(const QList<ClipboardItem> &it
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
     // Queued behind the load, so the entries read from the file count as present.
-    QtConcurrent::run(&m_queue, [state = m_state, items] {
+    runOnPool(m_queue, [state = m_state, items] {
         QList<ClipboardItem> missing;
         for (const ClipboardItem &item : items)
             if (item.hasNonBlankContent() && !state->index.contains(uuidString(item.id)))
@@ -290,7 +294,7 @@ QFuture<void> VectorStoreManager::addMissingItems(const QList<ClipboardItem> &it
 QFuture<void> VectorStoreManager::removeItem(const QUuid &id)
 {
     const QString key = uuidString(id);
-    return QtConcurrent::run(&m_queue, [state = m_state, key, ticket = ++m_lastTicket] { state->remove(key, ticket); })
+    return runOnPool(m_queue, [state = m_state, key, ticket = ++m_lastTicket] { state->remove(key, ticket); })
         .then(this, [this, key] {
             setIndexedItemsCount(std::max(0, m_indexedItemsCount - 1));
             diag(QStringLiteral("✅ Removed item from vector index: ") + key);
@@ -302,7 +306,7 @@ QFuture<void> VectorStoreManager::clearIndex()
 {
     m_saveTimer.stop();
     // The file goes in the same queue step as the entries, so no save can slip in between.
-    return QtConcurrent::run(&m_queue, [state = m_state, path = m_indexFilePath, ticket = ++m_lastTicket] {
+    return runOnPool(m_queue, [state = m_state, path = m_indexFilePath, ticket = ++m_lastTicket] {
                state->clear(ticket);
                QFile::remove(path);
            })
@@ -319,28 +323,31 @@ QFuture<QList<VectorSearchResult>> VectorStoreManager::semanticSearch(const QStr
     const Embedder *embedder = &m_embedder;
     // The calendar is read when the search is asked for, on the caller's thread.
     const QueryContext context = QueryContext::fromQuery(query, m_clock);
-    return QtConcurrent::run(&m_embeddingPool, [embedder, query] { return embedder->generateEmbedding(query); })
-        .then(&m_queue, [state = m_state, query, context, limit](const std::optional<std::vector<float>> &vector) {
-            if (!vector) {
-                diag(QStringLiteral("❌ Failed to generate embedding for query: ") + query);
-                return QList<VectorSearchResult>{};
-            }
-            QList<VectorSearchResult> results = state->index.search(*vector, context, limit);
-            diag(QStringLiteral("🔍 Vector search found ") + QString::number(results.size())
-                 + QStringLiteral(" results for: '") + query + QStringLiteral("' from ")
-                 + QString::number(state->index.size()) + QStringLiteral(" items"));
-            return results;
-        });
+    return runOnPool(m_embeddingPool, [embedder, query] { return embedder->generateEmbedding(query); })
+        .then([queue = &m_queue, state = m_state, query, context, limit](std::optional<std::vector<float>> vector) {
+            return runOnPool(*queue, [state, query, context, limit, vector = std::move(vector)] {
+                if (!vector) {
+                    diag(QStringLiteral("❌ Failed to generate embedding for query: ") + query);
+                    return QList<VectorSearchResult>{};
+                }
+                QList<VectorSearchResult> results = state->index.search(*vector, context, limit);
+                diag(QStringLiteral("🔍 Vector search found ") + QString::number(results.size())
+                     + QStringLiteral(" results for: '") + query + QStringLiteral("' from ")
+                     + QString::number(state->index.size()) + QStringLiteral(" items"));
+                return results;
+            });
+        })
+        .unwrap();
 }
 
 QFuture<void> VectorStoreManager::saveIndex()
 {
-    return QtConcurrent::run(&m_queue, [state = m_state, path = m_indexFilePath] { state->save(path); });
+    return runOnPool(m_queue, [state = m_state, path = m_indexFilePath] { state->save(path); });
 }
 
 QFuture<std::vector<VectorItem>> VectorStoreManager::entries()
 {
-    return QtConcurrent::run(&m_queue, [state = m_state] { return state->index.entries(); });
+    return runOnPool(m_queue, [state = m_state] { return state->index.entries(); });
 }
 
 void VectorStoreManager::afterSingleChange() { m_saveTimer.start(); }

@@ -1,3 +1,4 @@
+#include "storage/PoolTask.h"
 #include "storage/VectorIndexFile.h"
 #include "storage/VectorStoreManager.h"
 #include "support/DiagnosticsCapture.h"
@@ -8,10 +9,13 @@
 #include "model/Uuid.h"
 
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 using namespace snipbrook;
 using namespace snipbrook::test;
@@ -307,4 +311,27 @@ TEST_F(VectorStoreTest, UnreadableOrUnwritableFilesAreLoggedAndSurvived)
     await(blocked.addItems(numberedItems(2)));
     EXPECT_EQ(log.count("❌ Failed to save vector index: "), 1);
     EXPECT_EQ(await(blocked.entries()).size(), 2u);
+}
+
+TEST(PoolTask, AWaitingCallerNeverRunsQueuedWorkItself)
+{
+    QThreadPool queue;
+    queue.setMaxThreadCount(1);
+    QSemaphore firstMayEnd;
+    QThread *firstThread = nullptr, *secondThread = nullptr;
+    const QFuture<void> first = runOnPool(queue, [&] {
+        firstThread = QThread::currentThread();
+        firstMayEnd.acquire();
+    });
+    QFuture<void> second = runOnPool(queue, [&] { secondThread = QThread::currentThread(); });
+    // Give the main thread time to block on the second task while the first still runs.
+    std::thread releaser([&] {
+        QThread::msleep(50);
+        firstMayEnd.release();
+    });
+    second.waitForFinished();
+    releaser.join();
+    EXPECT_TRUE(first.isFinished());
+    EXPECT_EQ(secondThread, firstThread);
+    EXPECT_NE(secondThread, QThread::currentThread());
 }
