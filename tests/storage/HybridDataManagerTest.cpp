@@ -216,7 +216,9 @@ TEST_F(Installation, ResetStaysResetAcrossARestart)
     await(hybrid->saveItem(item(50, "captured after the import")));
     ASSERT_EQ(hybrid->loadItems(std::nullopt).size(), 5);
 
+    log.clear();
     await(hybrid->resetAllData());
+    EXPECT_EQ(log.count("✅ Core Data context saved successfully"), 1); // one transaction for all
     EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
     EXPECT_EQ(indexEntries(), 0);
     EXPECT_TRUE(log.contains("🧹 All data reset"));
@@ -282,4 +284,27 @@ TEST_F(Installation, ItemsCapturedBeforeACrashAreSearchableAfterTheRestart)
     await(hybrid->missingEntriesIndexed());
     EXPECT_TRUE(log.contains("🔄 Indexing 1 stored items missing from the vector index"));
     EXPECT_EQ(indexEntries(), 2);
+}
+
+TEST_F(Installation, AnImportTheStoreCouldNotSaveRunsAgainAtTheNextStart)
+{
+    writeLegacy(legacyItems(3), {});
+    // A store that cannot be opened fails every write (the fatal handler returns in tests).
+    QTemporaryDir other;
+    QFile blocker(other.filePath("store"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    store = std::make_unique<CoreDataManager>(other.filePath("store"), [](const QString &) {});
+    vectors = std::make_unique<VectorStoreManager>(embedder, documents.path());
+    hybrid = std::make_unique<HybridDataManager>(*store, *vectors, preferences, documents.path(), 0ms);
+    ASSERT_TRUE(waitFor([&] { return hybrid->isInitialized(); }, 20000));
+    EXPECT_FALSE(preferences.boolean(flag));
+    EXPECT_EQ(log.count("⚠️ Migration incomplete: "), 1);
+    EXPECT_EQ(log.count("✅ Migration completed successfully"), 0);
+    stop();
+
+    // With a working store the next start imports again.
+    startAndWait();
+    EXPECT_TRUE(preferences.boolean(flag));
+    EXPECT_EQ(hybrid->loadItems(std::nullopt).size(), 3);
 }
