@@ -1,11 +1,19 @@
-// Costs of the vector index: scoring a query, loading and saving the index file.
+// Costs of the vector index: scoring a query, loading and saving the index file, and the
+// one-time import of a legacy history through the storage facade.
+#include "storage/HybridDataManager.h"
 #include "storage/PrivateFiles.h"
 #include "storage/QueryContext.h"
 #include "storage/VectorIndex.h"
 #include "storage/VectorIndexFile.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <benchmark/benchmark.h>
 
@@ -123,6 +131,109 @@ void BM_EncodeIndex(benchmark::State &state)
 }
 BENCHMARK(BM_EncodeIndex)->Arg(1000)->Unit(benchmark::kMillisecond);
 
+// A stand-in for the sentence encoder when it is not built: words hashed into 512 components.
+class BagOfWordsEmbedder : public Embedder {
+public:
+    std::optional<std::vector<float>> generateEmbedding(const QString &text) const override
+    {
+        if (text.trimmed().size() < 3)
+            return std::nullopt;
+        std::vector<float> v(dimension, 0.0f);
+        for (const QString &word : text.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            v[qHash(word) % dimension] += 1.0f;
+        float norm = 0.0f;
+        for (const float x : v)
+            norm += x * x;
+        for (float &x : v)
+            x /= std::sqrt(norm);
+        return v;
+    }
+};
+
+class MemoryPreferences : public Preferences {
+public:
+    std::optional<QByteArray> bytes(const QString &) const override { return std::nullopt; }
+    void setBytes(const QString &, const QByteArray &) override {}
+    bool boolean(const QString &key) const override { return m_flags.value(key); }
+    void setBoolean(const QString &key, bool value) override { m_flags.insert(key, value); }
+    std::optional<QDateTime> date(const QString &) const override { return std::nullopt; }
+    void setDate(const QString &, const QDateTime &) override {}
+    bool contains(const QString &key) const override { return m_flags.contains(key); }
+    void remove(const QString &key) override { m_flags.remove(key); }
+
+private:
+    QHash<QString, bool> m_flags;
+};
+
+// A legacy history of ordinary clipboard texts: sentences, links and code.
+QByteArray legacyHistory(int count)
+{
+    static const QStringList words = QStringLiteral(
+        "meeting notes project budget review deadline invoice customer email address phone schedule "
+        "release build server database query function parameter result report draft summary design "
+        "travel booking hotel flight recipe dinner grocery list password reset account login")
+                                         .split(QLatin1Char(' '));
+    std::mt19937 random(3);
+    QJsonArray items;
+    for (int n = 0; n < count; ++n) {
+        QString content;
+        if (n % 10 == 0) {
+            content = QStringLiteral("https://www.example.org/%1/%2-%3?id=%4")
+                          .arg(words[random() % words.size()], words[random() % words.size()],
+                               words[random() % words.size()])
+                          .arg(n);
+        } else if (n % 10 == 1) {
+            content = QStringLiteral("func %1(%2: Int) -> Int {\n    let total = %2 * 2\n    return total\n}")
+                          .arg(words[random() % words.size()], words[random() % words.size()]);
+        } else {
+            const int length = 8 + int(random() % 40);
+            for (int w = 0; w < length; ++w)
+                content += words[random() % words.size()] + QLatin1Char(' ');
+        }
+        ClipboardItem item;
+        item.id = QUuid::createUuid();
+        item.type = n % 10 == 0 ? ClipboardItemType::link : n % 10 == 1 ? ClipboardItemType::code : ClipboardItemType::text;
+        item.content = content;
+        item.preview = content.left(100);
+        item.timestamp = QDateTime::fromSecsSinceEpoch(1'700'000'000 + n, Qt::UTC);
+        items.append(item.toJson());
+    }
+    return QJsonDocument(items).toJson();
+}
+
+// The first start after an upgrade: store records, embeddings, index file and backup of 1,000
+// legacy items, until the facade reports itself initialized.
+void BM_ImportLegacyItems(benchmark::State &state)
+{
+    const QByteArray history = legacyHistory(int(state.range(0)));
+    BagOfWordsEmbedder embedder;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir documents, data;
+        QFile file(QDir(documents.path()).filePath("clipboard_history.json"));
+        file.open(QIODevice::WriteOnly);
+        file.write(history);
+        file.close();
+        MemoryPreferences preferences;
+        state.ResumeTiming();
+
+        CoreDataManager store(data.path());
+        VectorStoreManager vectors(embedder, documents.path());
+        HybridDataManager hybrid(store, vectors, preferences, documents.path(), std::chrono::milliseconds(0));
+        while (!hybrid.isInitialized())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+}
+BENCHMARK(BM_ImportLegacyItems)->Arg(1000)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
+
 } // namespace
 
-BENCHMARK_MAIN();
+// The import needs an event loop; the diagnostic lines it writes go to standard output.
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
