@@ -7,13 +7,6 @@
 
 namespace snipbrook {
 
-QString floatComponentText(float value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
-}
-
 std::optional<float> parseFloatComponent(std::string_view text)
 {
     // from_chars also reads "nan", "inf" and "infinity"; a vector holding them scores nothing

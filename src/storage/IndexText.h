@@ -10,8 +10,6 @@ namespace snipbrook {
 
 // Text forms of the index file's scalar values.
 
-// The shortest decimal text that reads back to the same float (1e-05, 0.6, -3.4028235e+38).
-QString floatComponentText(float value);
 // A finite float written in full (no surrounding blanks, no trailing characters); anything else,
 // including "nan", "inf" and out-of-range magnitudes, gives nothing.
 std::optional<float> parseFloatComponent(std::string_view text);

@@ -111,7 +111,7 @@ TEST_F(VectorStoreTest, BatchIndexesNonBlankItemsInChunksAndWritesAPrivateFile)
     const auto &sample = *std::find_if(after.begin(), after.end(), [&](const VectorItem &e) { return e.id == key(items[0]); });
     EXPECT_EQ(sample.text, items[0].content);
     EXPECT_EQ(sample.timestamp, QDateTime::fromSecsSinceEpoch(1'714'555'800, Qt::UTC));
-    EXPECT_EQ(sample.metadata, (QMap<QString, QString>{{"type", "text"}, {"timestamp", "2024-05-01T09:30:00Z"}, {"isFavorite", "false"}}));
+    EXPECT_EQ(sample.metadata.value("timestamp"), "2024-05-01T09:30:00Z");
 }
 
 TEST(VectorStoreChunks, NextChunkStartsOnlyWhenTheWholeChunkIsDone)
@@ -194,13 +194,10 @@ TEST_F(VectorStoreTest, ImagesAreIndexedUnderAShortDescription)
     EXPECT_EQ(texts.value(key(fromApp)), "Image from Image Viewer");
     EXPECT_EQ(texts.value(key(unknown)), "Image");
     EXPECT_LT(QFile(store->indexFilePath()).size(), 20000);
-
     const auto hits = await(store->semanticSearch("image viewer", 10));
     ASSERT_FALSE(hits.isEmpty());
-    EXPECT_EQ(hits[0].id, fromApp.id);
-    EXPECT_EQ(hits[0].metadata.value("sourceApp"), "Image Viewer");
-    EXPECT_EQ(hits[0].metadata.value("size"), "3750");
-    EXPECT_EQ(hits[0].metadata.value("type"), "image");
+    EXPECT_EQ(hits[0].metadata, (QMap<QString, QString>{{"type", "image"}, {"timestamp", "2024-05-01T09:30:00Z"},
+                                                        {"isFavorite", "false"}, {"sourceApp", "Image Viewer"}, {"size", "3750"}}));
 }
 
 TEST_F(VectorStoreTest, SemanticSearchRanksFiltersAndLogs)
@@ -271,43 +268,17 @@ TEST(VectorStoreRaces, AnAdditionOvertakenByALaterRemovalStaysRemoved)
     EXPECT_EQ(log.count("✅ Added item to vector index: "), 0);
 }
 
-TEST_F(VectorStoreTest, MissingItemsAreIndexedAfterTheLoad)
-{
-    const QList<ClipboardItem> items = numberedItems(5);
-    {
-        auto store = open();
-        await(store->addItems(items.mid(0, 2)));
-    }
-    auto store = std::make_unique<VectorStoreManager>(embedder, dir.path(), clock);
-    const int callsBefore = embedder.calls();
-    await(store->addMissingItems(items)); // asked before the load has finished
-    EXPECT_EQ(embedder.calls() - callsBefore, 3);
-    EXPECT_TRUE(log.contains("🔄 Indexing 3 stored items missing from the vector index"));
-    EXPECT_EQ(entryIds(*store).size(), 5);
-
-    log.clear();
-    await(store->addMissingItems(items));
-    EXPECT_TRUE(log.lines().isEmpty());
-}
-
-TEST_F(VectorStoreTest, UnreadableOrUnwritableFilesAreLoggedAndSurvived)
+TEST_F(VectorStoreTest, UnreadableAndUnwritableFilesAreLoggedAndSurvived)
 {
     QFile file(dir.filePath("clipboard_vector_index.json"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("{\"A\": {\"text\": \"trunc");
     file.close();
-    auto store = open();
+    EXPECT_EQ(open()->indexedItemsCount(), 0);
     EXPECT_EQ(log.count("❌ Failed to load existing vector index: "), 1);
-    EXPECT_EQ(store->indexedItemsCount(), 0);
-    store.reset();
 
-    // The documents folder is a file: saving fails with its line, the index stays in memory.
-    QTemporaryDir other;
-    const QString notAFolder = other.filePath("docs");
-    QFile blocker(notAFolder);
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    VectorStoreManager blocked(embedder, notAFolder);
+    // A documents "folder" that is a file: the save fails, the entries stay in memory.
+    VectorStoreManager blocked(embedder, file.fileName());
     await(blocked.addItems(numberedItems(2)));
     EXPECT_EQ(log.count("❌ Failed to save vector index: "), 1);
     EXPECT_EQ(await(blocked.entries()).size(), 2u);
