@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+namespace snipbrook {
+
+// The per-user preferences store: a few typed values under string keys. A value reads back with
+// the type it was written with; asking for another type finds nothing. Writes report no failure.
+class Preferences {
+public:
+    virtual ~Preferences() = default;
+
+    virtual std::optional<QByteArray> bytes(const QString &key) const = 0;
+    virtual void setBytes(const QString &key, const QByteArray &value) = 0;
+
+    // An absent key (or a value of another type) reads as false.
+    virtual bool boolean(const QString &key) const = 0;
+    virtual void setBoolean(const QString &key, bool value) = 0;
+
+    virtual std::optional<QDateTime> date(const QString &key) const = 0;
+    virtual void setDate(const QString &key, const QDateTime &value) = 0;
+
+    virtual bool contains(const QString &key) const = 0;
+    virtual void remove(const QString &key) = 0;
+};
+
+} // namespace snipbrook
