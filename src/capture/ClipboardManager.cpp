@@ -22,6 +22,9 @@ namespace {
 
 constexpr qint64 defaultMaxItems = 1000;
 
+// Items with equal keys are duplicates: same kind, canonically equivalent content.
+using DuplicateKey = std::pair<int, QString>;
+
 int itemLimitFrom(qint64 configured)
 {
     if (configured >= 1 && configured <= std::numeric_limits<int>::max())
@@ -362,11 +365,12 @@ void ClipboardManager::clearAllHistory()
 void ClipboardManager::removeDuplicates()
 {
     const qsizetype before = m_clipboardItems.size();
-    QSet<std::pair<ClipboardItemType, QString>> seen;
+    QSet<DuplicateKey> seen;
     QList<ClipboardItem> unique;
     for (const ClipboardItem &item : m_clipboardItems) {
-        if (!seen.contains({item.type, m_canonicalContent.of(item)})) {
-            seen.insert({item.type, m_canonicalContent.of(item)});
+        DuplicateKey key{int(item.type), m_canonicalContent.of(item)};
+        if (!seen.contains(key)) {
+            seen.insert(std::move(key));
             unique.append(item);
         }
     }
@@ -381,10 +385,10 @@ void ClipboardManager::removeDuplicates()
 
     HistoryStorage *storage = &m_storage;
     const QFuture<QList<QUuid>> stored = QtConcurrent::run(&m_background, [storage] {
-        QSet<std::pair<ClipboardItemType, QString>> storedSeen;
+        QSet<DuplicateKey> storedSeen;
         QList<QUuid> duplicates;
         for (const ClipboardItem &item : storage->loadItems(std::nullopt)) {
-            std::pair<ClipboardItemType, QString> key{item.type, CanonicalContent::keyOf(item.content)};
+            DuplicateKey key{int(item.type), CanonicalContent::keyOf(item.content)};
             if (storedSeen.contains(key))
                 duplicates.append(item.id);
             else

@@ -2,6 +2,7 @@
 
 #include "CanonicalContent.h"
 
+#include "model/ClipboardCopyError.h"
 #include "model/ClipboardItem.h"
 #include "model/SimilaritySearchResult.h"
 #include "model/SourceAppInfo.h"
