@@ -1,0 +1,327 @@
+#include "CoreDataManager.h"
+
+#include "ItemRecords.h"
+#include "ItemStoreFiles.h"
+#include "ItemStoreSchema.h"
+#include "Sqlite.h"
+
+#include "model/Diagnostics.h"
+#include "model/UnicodeText.h"
+#include "model/Uuid.h"
+
+#include <QDir>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace snipbrook {
+namespace {
+
+// The library's own automatic checkpoint size (in pages), now done off the main thread.
+constexpr int checkpointFrames = 1000;
+
+QString errorText(const std::exception &error) { return QString::fromUtf8(error.what()); }
+
+// Runs a read and turns any failure into the operation's log line and its fallback.
+template <typename Result, typename Work>
+Result readOrLog(const QString &failurePrefix, Work work)
+{
+    try {
+        return work();
+    } catch (const std::exception &error) {
+        diag(failurePrefix + errorText(error));
+        return Result{};
+    }
+}
+
+} // namespace
+
+CoreDataManager::CoreDataManager(const QString &dataDirectory, FatalErrorHandler onFatalError, QObject *parent)
+    : QObject(parent),
+      m_dataDirectory(dataDirectory),
+      m_storePath(QDir(dataDirectory).filePath(itemStoreFileName)),
+      m_onFatalError(onFatalError ? std::move(onFatalError) : FatalErrorHandler(exitWithMessage))
+{
+    m_batchPool.setMaxThreadCount(1);
+}
+
+CoreDataManager::~CoreDataManager()
+{
+    // A running batch uses the background connection; let it finish before closing anything.
+    m_batchPool.waitForDone();
+    m_backgroundDatabase.reset();
+    m_database.reset();
+}
+
+void CoreDataManager::exitWithMessage(const QString &message)
+{
+    const QByteArray text = message.toLocal8Bit() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
+    std::fflush(stderr);
+    std::fflush(stdout);
+    // No static destructors or pool shutdown: the program is in no state to run them, and the
+    // store itself is safe against an abrupt end.
+    std::_Exit(EXIT_FAILURE);
+}
+
+// ---- Opening
+
+void CoreDataManager::openStore()
+{
+    QString description;
+    QString details = QStringLiteral("{file: ") + m_storePath;
+    if (const auto fileError = prepareItemStoreFiles(m_dataDirectory, m_storePath)) {
+        description = *fileError;
+    } else {
+        try {
+            auto db = std::make_unique<SqliteDatabase>(m_storePath, true);
+            configureItemStoreConnection(*db);
+            upgradeItemStoreSchema(*db);
+            db->onWalCommit([this](int frames) {
+                if (frames >= checkpointFrames)
+                    scheduleCheckpoint();
+            });
+            m_database = std::move(db);
+            m_state = StoreState::open;
+            diag(QStringLiteral("✅ Core Data stack initialized successfully"));
+            return;
+        } catch (const SqliteError &error) {
+            description = error.message();
+            details += QStringLiteral(", sqlite code: ") + QString::number(error.code());
+        }
+    }
+    details += QLatin1Char('}');
+    m_state = StoreState::failed;
+    description = QStringLiteral("The item store could not be opened: ") + description;
+    diag(QStringLiteral("❌ Core Data error: ") + description + QStringLiteral(", ") + details);
+    m_onFatalError(QStringLiteral("Unresolved error ") + description + QStringLiteral(", ") + details);
+}
+
+SqliteDatabase &CoreDataManager::database()
+{
+    if (m_state == StoreState::closed)
+        openStore();
+    if (m_state != StoreState::open)
+        throw SqliteError(SQLITE_CANTOPEN, QStringLiteral("The item store is not available: ") + m_storePath);
+    return *m_database;
+}
+
+// ---- Writing
+
+bool CoreDataManager::createItem(const ClipboardItem &item)
+{
+    return onOwnerThread([&] {
+        try {
+            SqliteDatabase &db = database();
+            // The check and the insert share one write transaction, so a batch cannot slip the
+            // same id in between.
+            SqliteTransaction transaction(db);
+            if (itemRecords::find(db, item.id)) {
+                diag(QStringLiteral("⚠️ Clipboard item already exists: ") + uuidString(item.id));
+                return true;
+            }
+            itemRecords::insertUnlessStored(db, itemEntityFrom(item));
+            transaction.commit();
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("❌ Failed to create clipboard item: ") + errorText(error));
+            return false;
+        }
+        diag(QStringLiteral("✅ Created and saved clipboard item: ") + uuidString(item.id));
+        return true;
+    });
+}
+
+void CoreDataManager::batchInsertItems(const QList<ClipboardItem> &items, BatchCompletion onFinished)
+{
+    // The background connection needs the tables, so the store is opened (once) first.
+    const bool storeReady = onOwnerThread([this] {
+        if (m_state == StoreState::closed)
+            openStore();
+        return m_state == StoreState::open;
+    });
+    m_batchPool.start([this, items, onFinished = std::move(onFinished), storeReady] {
+        BatchInsertResult result;
+        try {
+            if (!storeReady)
+                throw SqliteError(SQLITE_CANTOPEN, QStringLiteral("The item store is not available: ") + m_storePath);
+            result = insertBatch(items);
+        } catch (const std::exception &error) {
+            result = {};
+            diag(QStringLiteral("❌ Failed to batch insert clipboard items: ") + errorText(error));
+        }
+        if (onFinished)
+            QMetaObject::invokeMethod(this, [onFinished, result] { onFinished(result); }, Qt::QueuedConnection);
+    });
+}
+
+SqliteDatabase &CoreDataManager::backgroundDatabase()
+{
+    if (!m_backgroundDatabase) {
+        auto db = std::make_unique<SqliteDatabase>(m_storePath, false);
+        configureItemStoreConnection(*db);
+        m_backgroundDatabase = std::move(db);
+    }
+    return *m_backgroundDatabase;
+}
+
+void CoreDataManager::scheduleCheckpoint()
+{
+    if (m_checkpointPending.exchange(true))
+        return;
+    m_batchPool.start([this] {
+        try {
+            backgroundDatabase().execute("PRAGMA wal_checkpoint(PASSIVE)");
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("⚠️ Failed to checkpoint the item store: ") + errorText(error));
+        }
+        m_checkpointPending = false;
+    });
+}
+
+BatchInsertResult CoreDataManager::insertBatch(const QList<ClipboardItem> &items)
+{
+    BatchInsertResult result;
+    result.saved = true;
+    if (items.isEmpty())
+        return result;
+    SqliteDatabase &db = backgroundDatabase();
+    SqliteTransaction transaction(db);
+    for (const ClipboardItem &item : items) {
+        if (itemRecords::insertUnlessStored(db, itemEntityFrom(item)))
+            ++result.inserted;
+        else
+            ++result.skipped;
+    }
+    if (result.inserted > 0) {
+        transaction.commit();
+        diag(QStringLiteral("✅ Batch inserted ") + QString::number(result.inserted) + QStringLiteral(" clipboard items"));
+    }
+    if (result.skipped > 0)
+        diag(QStringLiteral("⚠️ Skipped clipboard items already stored: ") + QString::number(result.skipped));
+    return result;
+}
+
+void CoreDataManager::updateItemEntity(const ClipboardItemEntity &record)
+{
+    onOwnerThread([&] {
+        if (record.recordId > 0 && !m_pendingDeletions.count(record.recordId))
+            m_pendingUpdates[record.recordId] = record;
+    });
+}
+
+void CoreDataManager::deleteItemEntity(const ClipboardItemEntity &record)
+{
+    onOwnerThread([&] {
+        if (record.recordId > 0) {
+            m_pendingUpdates.erase(record.recordId);
+            m_pendingDeletions.insert(record.recordId);
+        }
+        saveContext();
+    });
+}
+
+bool CoreDataManager::hasChanges()
+{
+    return onOwnerThread([this] { return !m_pendingUpdates.empty() || !m_pendingDeletions.empty(); });
+}
+
+void CoreDataManager::saveContext()
+{
+    onOwnerThread([this] {
+        if (m_pendingUpdates.empty() && m_pendingDeletions.empty())
+            return;
+        const auto updates = std::exchange(m_pendingUpdates, {});
+        const auto deletions = std::exchange(m_pendingDeletions, {});
+        try {
+            SqliteDatabase &db = database();
+            SqliteTransaction transaction(db);
+            for (const qint64 recordId : deletions)
+                itemRecords::remove(db, recordId);
+            for (const auto &[recordId, record] : updates)
+                itemRecords::update(db, record);
+            transaction.commit();
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("❌ Failed to save Core Data context: ") + errorText(error));
+            return;
+        }
+        diag(QStringLiteral("✅ Core Data context saved successfully"));
+    });
+}
+
+// ---- Reading
+
+QList<ClipboardItemEntity> CoreDataManager::fetchAllItems()
+{
+    return onOwnerThread([this] {
+        return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch clipboard items: "), [this] {
+            auto records = itemRecords::newest(database(), 0);
+            diag(QStringLiteral("✅ Fetched ") + QString::number(records.size()) +
+                 QStringLiteral(" clipboard items from Core Data"));
+            return records;
+        });
+    });
+}
+
+QList<ClipboardItemEntity> CoreDataManager::fetchRecentItems(int limit)
+{
+    return onOwnerThread([this, limit] {
+        return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch limited clipboard items: "),
+                                                     [this, limit] { return itemRecords::newest(database(), limit); });
+    });
+}
+
+std::optional<ClipboardItemEntity> CoreDataManager::fetchItemEntity(const QUuid &id)
+{
+    return onOwnerThread([this, &id] {
+        return readOrLog<std::optional<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch clipboard item by ID: "),
+                                                             [this, &id] { return itemRecords::find(database(), id); });
+    });
+}
+
+QList<ClipboardItemEntity> CoreDataManager::searchItems(const QString &query)
+{
+    // Folded on the caller's thread: only the lookup needs the main connection.
+    const QString folded = foldCaseAndDiacritics(query);
+    if (folded.isEmpty())
+        return {};
+    return onOwnerThread([this, &folded] {
+        return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to search clipboard items: "),
+                                                     [this, &folded] { return itemRecords::containing(database(), folded); });
+    });
+}
+
+QList<ClipboardItemEntity> CoreDataManager::fetchFavoriteItems()
+{
+    return onOwnerThread([this] {
+        return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch favorite items: "),
+                                                     [this] { return itemRecords::favorites(database()); });
+    });
+}
+
+// ---- Conversion
+
+ClipboardItem CoreDataManager::makeClipboardItem(const ClipboardItemEntity &record)
+{
+    ClipboardItem item;
+    if (!record.id || !record.content || !record.preview || !record.timestamp || !record.type) {
+        diag(QStringLiteral("⚠️ ClipboardItemEntity has missing required fields, using defaults"));
+        // A fresh id, so the placeholder can never be taken for (or delete) a stored record.
+        item.id = QUuid::createUuid();
+        item.preview = QStringLiteral("Invalid item");
+        item.timestamp = QDateTime::currentDateTime();
+        return item;
+    }
+    item.id = *record.id;
+    item.type = clipboardItemTypeFromRaw(*record.type).value_or(ClipboardItemType::text);
+    item.content = *record.content;
+    item.preview = *record.preview;
+    item.timestamp = *record.timestamp;
+    if (record.metadata)
+        item.metadata = metadataFrom(*record.metadata);
+    item.isFavorite = record.isFavorite;
+    return item;
+}
+
+} // namespace snipbrook

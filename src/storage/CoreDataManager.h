@@ -1,0 +1,136 @@
+#pragma once
+
+#include "ClipboardEntities.h"
+
+#include <QList>
+#include <QObject>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <type_traits>
+
+namespace snipbrook {
+
+class SqliteDatabase;
+
+// What became of one batchInsertItems call.
+struct BatchInsertResult {
+    bool saved = false;  // false: the batch failed and nothing of it was stored
+    int inserted = 0;    // records written
+    int skipped = 0;     // items whose id was already stored (or repeated within the batch)
+};
+
+// The item store: one SQLite file ("Snipbrook.sqlite" in the data folder given) holding a record
+// per history item and an optional metadata record. The file is opened on the first operation.
+//
+// Every operation except batchInsertItems runs on the main connection, on the thread that owns
+// this object; a caller on another thread blocks until the owner's event loop has run it (so the
+// owner must not itself be waiting for that caller). batchInsertItems writes through a second
+// connection on a background thread.
+//
+// A store that cannot be opened is fatal: the failure is logged and the fatal-error handler gets
+// a message naming the file. The default handler prints it and ends the process; if a handler
+// returns (tests do), every operation then fails and logs as its fetch or save would.
+class CoreDataManager : public QObject {
+    Q_OBJECT
+
+public:
+    using FatalErrorHandler = std::function<void(const QString &message)>;
+    using BatchCompletion = std::function<void(const BatchInsertResult &)>;
+
+    explicit CoreDataManager(const QString &dataDirectory, FatalErrorHandler onFatalError = exitWithMessage,
+                             QObject *parent = nullptr);
+    ~CoreDataManager() override;
+
+    QString storePath() const { return m_storePath; }
+
+    // Inserts the item unless its id is stored already (then it logs that, changes nothing and
+    // still succeeds). False only when writing failed.
+    bool createItem(const ClipboardItem &item);
+
+    // Inserts the items in one transaction on the background connection, skipping ids that are
+    // already stored. Returns at once; the commit becomes visible to the main connection, and
+    // onFinished (if given) then runs on the owner's thread (not at all once this object is gone).
+    void batchInsertItems(const QList<ClipboardItem> &items, BatchCompletion onFinished = {});
+
+    // Lists are newest first (timestamp descending; equal timestamps newest record first).
+    QList<ClipboardItemEntity> fetchAllItems();
+    // limit 0 (or less) means no limit.
+    QList<ClipboardItemEntity> fetchRecentItems(int limit);
+    std::optional<ClipboardItemEntity> fetchItemEntity(const QUuid &id);
+    // Items other than images whose content or preview contains the query, ignoring case and
+    // diacritics; every other character (%, _, quotes) matches itself. An empty query finds nothing.
+    QList<ClipboardItemEntity> searchItems(const QString &query);
+    QList<ClipboardItemEntity> fetchFavoriteItems();
+
+    // Records the entity's fields (found by recordId) as an unsaved change of the main connection;
+    // saveContext writes them. Fetches return what is saved.
+    void updateItemEntity(const ClipboardItemEntity &record);
+    // Deletes the record with its metadata record, then saves.
+    void deleteItemEntity(const ClipboardItemEntity &record);
+    bool hasChanges();
+    // Writes the unsaved changes in one transaction and logs the outcome; nothing to do without
+    // changes. Failed changes are dropped, not retried.
+    void saveContext();
+
+    // The item a record stands for; a record lacking a required field gives a placeholder.
+    static ClipboardItem makeClipboardItem(const ClipboardItemEntity &record);
+
+    // The default fatal-error handler: the message to standard error, then exit with failure.
+    static void exitWithMessage(const QString &message);
+
+private:
+    enum class StoreState { closed, open, failed };
+
+    // The main connection, opened on first use. Throws SqliteError when the store is unavailable.
+    SqliteDatabase &database();
+    void openStore();
+
+    // Runs the work on the owner's thread, blocking a caller on another thread until it is done.
+    template <typename Work>
+    auto onOwnerThread(Work work) -> decltype(work());
+
+    // These run on the background thread and throw SqliteError.
+    SqliteDatabase &backgroundDatabase();
+    BatchInsertResult insertBatch(const QList<ClipboardItem> &items);
+    // Copies the write-ahead log into the store file on the background thread, so that the
+    // main thread never waits for the disk flush a checkpoint needs.
+    void scheduleCheckpoint();
+
+    const QString m_dataDirectory;
+    const QString m_storePath;
+    const FatalErrorHandler m_onFatalError;
+
+    StoreState m_state = StoreState::closed;
+    std::unique_ptr<SqliteDatabase> m_database;
+
+    std::map<qint64, ClipboardItemEntity> m_pendingUpdates;
+    std::set<qint64> m_pendingDeletions;
+
+    // One background thread, so batches run one after another on one connection.
+    QThreadPool m_batchPool;
+    std::unique_ptr<SqliteDatabase> m_backgroundDatabase; // used only by m_batchPool's tasks
+    std::atomic_bool m_checkpointPending = false;
+};
+
+template <typename Work>
+auto CoreDataManager::onOwnerThread(Work work) -> decltype(work())
+{
+    if (QThread::currentThread() == thread())
+        return work();
+    using Result = decltype(work());
+    if constexpr (std::is_void_v<Result>) {
+        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+    } else {
+        Result result{};
+        QMetaObject::invokeMethod(this, [&] { result = work(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+}
+
+} // namespace snipbrook

@@ -1,0 +1,194 @@
+#include "ItemRecords.h"
+
+#include "Sqlite.h"
+
+#include "model/ReferenceDate.h"
+#include "model/UnicodeText.h"
+#include "model/Uuid.h"
+
+namespace snipbrook::itemRecords {
+namespace {
+
+#define SELECT_ITEMS                                                                                   \
+    "SELECT i.recordId, i.id, i.type, i.content, i.preview, i.timestamp, i.isFavorite, m.recordId, "  \
+    "m.size, m.fileCount, m.colorValue, m.url, m.language, m.sourceApp, m.sourceAppBundle, "           \
+    "m.sourceProcessID, m.embeddingVersion "                                                          \
+    "FROM ClipboardItemEntity i LEFT JOIN ClipboardMetadataEntity m ON m.clipboardItem = i.recordId "
+#define NEWEST_FIRST " ORDER BY i.timestamp DESC, i.recordId DESC"
+
+const QString imageType = QStringLiteral("image");
+
+std::optional<QDateTime> readTimestamp(const SqliteStatement &row, int column)
+{
+    if (!row.isNumber(column))
+        return std::nullopt;
+    const QDateTime date = dateFromReferenceSeconds(row.real(column));
+    return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
+ClipboardItemEntity readEntity(const SqliteStatement &row)
+{
+    ClipboardItemEntity entity;
+    entity.recordId = row.int64(0);
+    if (const auto idText = row.optionalText(1))
+        entity.id = parseUuid(*idText);
+    entity.type = row.optionalText(2);
+    entity.content = row.optionalText(3);
+    entity.preview = row.optionalText(4);
+    entity.timestamp = readTimestamp(row, 5);
+    entity.isFavorite = row.int64(6) != 0;
+    if (!row.isNull(7)) {
+        ClipboardMetadataEntity metadata;
+        metadata.size = row.int64(8);
+        metadata.fileCount = row.int64(9);
+        metadata.colorValue = row.optionalText(10);
+        metadata.url = row.optionalText(11);
+        metadata.language = row.optionalText(12);
+        metadata.sourceApp = row.optionalText(13);
+        metadata.sourceAppBundle = row.optionalText(14);
+        // Beyond 32 bits is not a process id; it reads as absent.
+        const qint64 pid = row.int64(15);
+        metadata.sourceProcessID = pid == static_cast<qint32>(pid) ? static_cast<qint32>(pid) : 0;
+        metadata.embeddingVersion = row.optionalText(16);
+        entity.metadata = metadata;
+    }
+    return entity;
+}
+
+QList<ClipboardItemEntity> readAll(SqliteStatement &statement)
+{
+    QList<ClipboardItemEntity> entities;
+    while (statement.step())
+        entities.append(readEntity(statement));
+    return entities;
+}
+
+std::optional<QString> folded(const ClipboardItemEntity &entity, const std::optional<QString> &text)
+{
+    if (!text || entity.type == imageType)
+        return std::nullopt;
+    return foldCaseAndDiacritics(*text);
+}
+
+// Binds the item columns in the order of the INSERT and UPDATE statements below, from `first` on.
+void bindItemColumns(SqliteStatement &statement, int first, const ClipboardItemEntity &entity)
+{
+    if (entity.id)
+        statement.bind(first, uuidString(*entity.id));
+    else
+        statement.bindNull(first);
+    statement.bind(first + 1, entity.type);
+    statement.bind(first + 2, entity.content);
+    statement.bind(first + 3, entity.preview);
+    if (entity.timestamp)
+        statement.bind(first + 4, referenceSecondsFromDate(*entity.timestamp));
+    else
+        statement.bindNull(first + 4);
+    statement.bind(first + 5, qint64(entity.isFavorite ? 1 : 0));
+    statement.bind(first + 6, folded(entity, entity.content));
+    statement.bind(first + 7, folded(entity, entity.preview));
+}
+
+void writeMetadata(SqliteDatabase &db, qint64 recordId, const std::optional<ClipboardMetadataEntity> &metadata)
+{
+    if (!metadata) {
+        auto statement = db.query("DELETE FROM ClipboardMetadataEntity WHERE clipboardItem = ?1");
+        statement->bind(1, recordId);
+        statement->run();
+        return;
+    }
+    auto statement = db.query(
+        "INSERT INTO ClipboardMetadataEntity (clipboardItem, size, fileCount, colorValue, url, language, "
+        "sourceApp, sourceAppBundle, sourceProcessID, embeddingVersion) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10) "
+        "ON CONFLICT(clipboardItem) DO UPDATE SET size = excluded.size, fileCount = excluded.fileCount, "
+        "colorValue = excluded.colorValue, url = excluded.url, language = excluded.language, "
+        "sourceApp = excluded.sourceApp, sourceAppBundle = excluded.sourceAppBundle, "
+        "sourceProcessID = excluded.sourceProcessID, embeddingVersion = excluded.embeddingVersion");
+    statement->bind(1, recordId);
+    statement->bind(2, metadata->size);
+    statement->bind(3, metadata->fileCount);
+    statement->bind(4, metadata->colorValue);
+    statement->bind(5, metadata->url);
+    statement->bind(6, metadata->language);
+    statement->bind(7, metadata->sourceApp);
+    statement->bind(8, metadata->sourceAppBundle);
+    statement->bind(9, qint64(metadata->sourceProcessID));
+    statement->bind(10, metadata->embeddingVersion);
+    statement->run();
+}
+
+} // namespace
+
+std::optional<ClipboardItemEntity> find(SqliteDatabase &db, const QUuid &id)
+{
+    auto statement = db.query(SELECT_ITEMS "WHERE i.id = ?1 LIMIT 1");
+    statement->bind(1, uuidString(id));
+    if (!statement->step())
+        return std::nullopt;
+    return readEntity(*statement);
+}
+
+QList<ClipboardItemEntity> newest(SqliteDatabase &db, qint64 limit)
+{
+    auto statement = db.query(SELECT_ITEMS NEWEST_FIRST " LIMIT ?1");
+    statement->bind(1, limit > 0 ? limit : qint64(-1));
+    return readAll(*statement);
+}
+
+QList<ClipboardItemEntity> favorites(SqliteDatabase &db)
+{
+    auto statement = db.query(SELECT_ITEMS "WHERE i.isFavorite = 1" NEWEST_FIRST);
+    return readAll(*statement);
+}
+
+QList<ClipboardItemEntity> containing(SqliteDatabase &db, const QString &foldedQuery)
+{
+    // contains_text() compares plain text, so %, _, quotes and backslashes in a query are just
+    // characters. Every row is tested anyway, so the table is read in storage order and only the
+    // hits are sorted ("+" keeps the timestamp index out of it).
+    auto statement = db.query(SELECT_ITEMS
+                              "WHERE i.type IS NOT 'image' "
+                              "AND (contains_text(i.foldedContent, ?1) OR contains_text(i.foldedPreview, ?1)) "
+                              "ORDER BY +i.timestamp DESC, i.recordId DESC");
+    statement->bind(1, foldedQuery);
+    return readAll(*statement);
+}
+
+bool insertUnlessStored(SqliteDatabase &db, const ClipboardItemEntity &entity)
+{
+    {
+        auto statement = db.query(
+            "INSERT INTO ClipboardItemEntity (id, type, content, preview, timestamp, isFavorite, foldedContent, "
+            "foldedPreview) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT(id) DO NOTHING");
+        bindItemColumns(*statement, 1, entity);
+        statement->run();
+    }
+    if (db.changes() == 0)
+        return false;
+    if (entity.metadata)
+        writeMetadata(db, db.lastInsertRowId(), entity.metadata);
+    return true;
+}
+
+void update(SqliteDatabase &db, const ClipboardItemEntity &entity)
+{
+    {
+        auto statement = db.query(
+            "UPDATE ClipboardItemEntity SET id = ?2, type = ?3, content = ?4, preview = ?5, timestamp = ?6, "
+            "isFavorite = ?7, foldedContent = ?8, foldedPreview = ?9 WHERE recordId = ?1");
+        statement->bind(1, entity.recordId);
+        bindItemColumns(*statement, 2, entity);
+        statement->run();
+    }
+    if (db.changes() > 0)
+        writeMetadata(db, entity.recordId, entity.metadata);
+}
+
+void remove(SqliteDatabase &db, qint64 recordId)
+{
+    auto statement = db.query("DELETE FROM ClipboardItemEntity WHERE recordId = ?1");
+    statement->bind(1, recordId);
+    statement->run();
+}
+
+} // namespace snipbrook::itemRecords

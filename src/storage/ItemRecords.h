@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ClipboardEntities.h"
+
+#include <QList>
+
+namespace snipbrook {
+
+class SqliteDatabase;
+
+// The SQL of the item store, shared by the main connection and the background batch connection.
+// Every function throws SqliteError on failure; lists are newest first (by timestamp, then by the
+// order of insertion).
+namespace itemRecords {
+
+std::optional<ClipboardItemEntity> find(SqliteDatabase &db, const QUuid &id);
+// limit 0 (or less) means every record.
+QList<ClipboardItemEntity> newest(SqliteDatabase &db, qint64 limit);
+QList<ClipboardItemEntity> favorites(SqliteDatabase &db);
+// Records other than images whose folded content or preview contains the folded query, matched
+// as plain text (no pattern characters).
+QList<ClipboardItemEntity> containing(SqliteDatabase &db, const QString &foldedQuery);
+
+// Inserts the record and its metadata record; false (and nothing written) when a record with the
+// same id is already stored.
+bool insertUnlessStored(SqliteDatabase &db, const ClipboardItemEntity &entity);
+// Writes every field of a stored record (found by recordId), its metadata record included: one
+// is created, replaced or removed to match. A record that is gone stays gone.
+void update(SqliteDatabase &db, const ClipboardItemEntity &entity);
+// Deletes the record; its metadata record goes with it.
+void remove(SqliteDatabase &db, qint64 recordId);
+
+} // namespace itemRecords
+} // namespace snipbrook

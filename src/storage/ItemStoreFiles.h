@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace snipbrook {
+
+// The store file's name inside the data folder.
+inline const QString itemStoreFileName = QStringLiteral("Snipbrook.sqlite");
+
+// Makes the folder private (0700, created if missing), creates the store file as 0600 before
+// SQLite does (SQLite gives its -wal and -shm files the main file's mode), and narrows the mode
+// of store files left wider by earlier runs. Gives an error description, or nothing on success.
+std::optional<QString> prepareItemStoreFiles(const QString &directory, const QString &storePath);
+
+} // namespace snipbrook

@@ -1,0 +1,78 @@
+#include "ItemStoreSchema.h"
+
+#include "Sqlite.h"
+
+#include <sqlite3.h>
+
+#include <array>
+
+namespace snipbrook {
+namespace {
+
+// Step i brings a store from version i to version i + 1. New steps are appended; existing ones
+// never change, since stores in the field were built by them.
+constexpr std::array<const char *, itemStoreSchemaVersion> upgradeSteps{
+    // 0 → 1: the records, their metadata, and folded copies of content and preview that keyword
+    // search compares with a folded query (images have none: keyword search skips them).
+    R"sql(
+    CREATE TABLE ClipboardItemEntity (
+        recordId INTEGER PRIMARY KEY,
+        id TEXT,
+        type TEXT,
+        content TEXT,
+        preview TEXT,
+        timestamp REAL,
+        isFavorite INTEGER NOT NULL DEFAULT 0,
+        foldedContent TEXT,
+        foldedPreview TEXT
+    );
+    CREATE UNIQUE INDEX ClipboardItemEntity_id ON ClipboardItemEntity(id);
+    CREATE INDEX ClipboardItemEntity_newest ON ClipboardItemEntity(timestamp, recordId);
+    CREATE INDEX ClipboardItemEntity_favorites ON ClipboardItemEntity(timestamp, recordId) WHERE isFavorite = 1;
+    CREATE TABLE ClipboardMetadataEntity (
+        recordId INTEGER PRIMARY KEY,
+        clipboardItem INTEGER NOT NULL UNIQUE REFERENCES ClipboardItemEntity(recordId) ON DELETE CASCADE,
+        size INTEGER NOT NULL DEFAULT 0,
+        fileCount INTEGER NOT NULL DEFAULT 0,
+        colorValue TEXT,
+        url TEXT,
+        language TEXT,
+        sourceApp TEXT,
+        sourceAppBundle TEXT,
+        sourceProcessID INTEGER NOT NULL DEFAULT 0,
+        embeddingVersion TEXT
+    );
+    )sql",
+};
+
+} // namespace
+
+void configureItemStoreConnection(SqliteDatabase &db)
+{
+    // WAL lets the background batch write while the main connection reads; NORMAL syncing in WAL
+    // mode survives a crash of the program and costs no fsync per commit.
+    const QString mode = db.queryText("PRAGMA journal_mode = WAL");
+    if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        throw SqliteError(SQLITE_ERROR, QStringLiteral("Cannot switch ") + db.path() +
+                                            QStringLiteral(" to the WAL journal (mode is ") + mode +
+                                            QStringLiteral(")"));
+    db.execute("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON;");
+}
+
+void upgradeItemStoreSchema(SqliteDatabase &db)
+{
+    SqliteTransaction transaction(db);
+    const qint64 version = db.queryInteger("PRAGMA user_version");
+    if (version < 0 || version > itemStoreSchemaVersion)
+        throw SqliteError(SQLITE_CANTOPEN, db.path() + QStringLiteral(" has schema version ") + QString::number(version) +
+                                               QStringLiteral(", which this version of Snipbrook does not know (it knows up to ") +
+                                               QString::number(itemStoreSchemaVersion) + QStringLiteral(")"));
+    if (version == itemStoreSchemaVersion)
+        return;
+    for (qint64 step = version; step < itemStoreSchemaVersion; ++step)
+        db.execute(upgradeSteps[static_cast<size_t>(step)]);
+    db.execute(QByteArray("PRAGMA user_version = " + QByteArray::number(itemStoreSchemaVersion)).constData());
+    transaction.commit();
+}
+
+} // namespace snipbrook
