@@ -53,7 +53,6 @@ ClipboardManager::ClipboardManager(ConfigurationManager &configurationManager, P
       m_clock(clock),
       m_timings(timings)
 {
-    m_background.setMaxThreadCount(qMax(2, QThread::idealThreadCount()));
     m_maxItems = itemLimitFrom(m_configurationManager.configuration().settings.maxClipboardItems);
     m_lastChangeCount = m_pasteboard.changeCount();
 
@@ -66,12 +65,9 @@ ClipboardManager::ClipboardManager(ConfigurationManager &configurationManager, P
     startMonitoring();
 }
 
-ClipboardManager::~ClipboardManager()
-{
-    m_monitoringTimer.stop();
-    m_background.clear();
-    m_background.waitForDone();
-}
+// Storage reads still running are not waited for: the item store may be answering them through
+// this very thread. They hold nothing of the manager, and their results die with its watchers.
+ClipboardManager::~ClipboardManager() { m_monitoringTimer.stop(); }
 
 // ---- Start-up ----
 
@@ -83,7 +79,7 @@ void ClipboardManager::waitForStorageThenLoad()
     }
     HistoryStorage *storage = &m_storage;
     const int limit = m_maxItems;
-    const QFuture<LoadedHistory> loading = QtConcurrent::run(&m_background, [storage, limit] {
+    const QFuture<LoadedHistory> loading = QtConcurrent::run([storage, limit] {
         LoadedHistory loaded;
         loaded.items = storage->loadItems(limit);
         for (const ClipboardItem &favorite : storage->loadFavoriteItems())
@@ -384,7 +380,7 @@ void ClipboardManager::removeDuplicates()
     setFavoriteItems(std::move(favorites));
 
     HistoryStorage *storage = &m_storage;
-    const QFuture<QList<QUuid>> stored = QtConcurrent::run(&m_background, [storage] {
+    const QFuture<QList<QUuid>> stored = QtConcurrent::run([storage] {
         QSet<DuplicateKey> storedSeen;
         QList<QUuid> duplicates;
         for (const ClipboardItem &item : storage->loadItems(std::nullopt)) {

@@ -13,7 +13,6 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
-#include <QThreadPool>
 #include <QTimer>
 #include <QUuid>
 
@@ -55,7 +54,8 @@ class ClipboardManager : public QObject {
 public:
     // Reads the item limit once, takes the clipboard's current change count (what is there now
     // is not recorded), starts loading from storage and starts monitoring. Every reference must
-    // outlive the manager.
+    // outlive the manager; storage must also outlive its reads still running when the manager
+    // goes (the application keeps it until exit).
     ClipboardManager(ConfigurationManager &configurationManager, Pasteboard &pasteboard, Workspace &workspace,
                      HistoryStorage &storage, SemanticSearcher &vectorStore, const Clock &clock,
                      ClipboardTimings timings = {}, QObject *parent = nullptr);
@@ -168,12 +168,11 @@ private:
     QTimer m_readTimeout;
 
     // Bumped by every search and clear; only the search holding the newest number publishes.
-    std::atomic<quint64> m_searchGeneration{0};
+    // Shared with the storage reads, which may outlive the manager.
+    std::shared_ptr<std::atomic<quint64>> m_searchGeneration = std::make_shared<std::atomic<quint64>>(0);
 
     std::unique_ptr<SimilaritySearchKitManager> m_similaritySearchManager;
     std::unique_ptr<LocalAISearchManager> m_localAISearch;
-    // Storage reads that must not block the main thread; waited for when the manager goes.
-    QThreadPool m_background;
 };
 
 } // namespace snipbrook

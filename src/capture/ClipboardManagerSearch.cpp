@@ -30,7 +30,7 @@ void ClipboardManager::search(const QString &query, bool useSemantic)
         clearSearch();
         return;
     }
-    const quint64 generation = ++m_searchGeneration;
+    const quint64 generation = ++*m_searchGeneration;
     QMetaObject::invokeMethod(
         this,
         [this, query] {
@@ -44,8 +44,7 @@ void ClipboardManager::search(const QString &query, bool useSemantic)
         running = localAISearch().naturalLanguageSearch(query, m_clipboardItems);
     } else {
         HistoryStorage *storage = &m_storage;
-        const std::atomic<quint64> *newest = &m_searchGeneration;
-        running = QtConcurrent::run(&m_background, [storage, query, generation, newest] {
+        running = QtConcurrent::run([storage, query, generation, newest = m_searchGeneration] {
             // Superseded before it got a thread: not worth a store query.
             if (newest->load() != generation)
                 return QList<SimilaritySearchResult>{};
@@ -59,7 +58,7 @@ void ClipboardManager::search(const QString &query, bool useSemantic)
 
 void ClipboardManager::publishSearch(quint64 generation, QList<SimilaritySearchResult> results)
 {
-    if (generation != m_searchGeneration)
+    if (generation != *m_searchGeneration)
         return; // a newer search or a clear came after this one
     setSearchResults(std::move(results));
     setIsSearching(false);
@@ -67,7 +66,7 @@ void ClipboardManager::publishSearch(quint64 generation, QList<SimilaritySearchR
 
 void ClipboardManager::clearSearch()
 {
-    ++m_searchGeneration;
+    ++*m_searchGeneration;
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -39,6 +39,10 @@ protected:
 
     void TearDown() override
     {
+        // Background storage reads outlive the manager; the fakes must outlive them.
+        if (history) {
+            EXPECT_TRUE(waitForDeliveries());
+        }
         history.reset();
         // Posted work of the manager dies with it; nothing may run against the fakes after this.
         QCoreApplication::processEvents();
