@@ -20,6 +20,8 @@ inline const QString tiff = QStringLiteral("image/tiff");
 inline const QString uriList = QStringLiteral("text/uri-list");
 inline const QString gnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
 inline const QString plainText = QStringLiteral("text/plain");
+// Four 16-bit unsigned components red, green, blue, alpha in native byte order, as X11
+// toolkits exchange colours.
 inline const QString color = QStringLiteral("application/x-color");
 // Password managers mark secrets with one of these, value "secret".
 inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
@@ -73,6 +75,11 @@ signals:
     // Emitted on the main thread as soon as the platform reports a change, so the monitor can
     // tick at once instead of waiting for its poll.
     void changed();
+    // Emitted on the main thread (after changed()) when the clipboard lost its contents because
+    // the application that held them quit, and is still empty. Not emitted when an application
+    // empties the clipboard on purpose (a password manager clearing a secret). The history
+    // answers by offering its newest item again, as its own write.
+    void becameEmpty();
 };
 
 } // namespace snipbrook

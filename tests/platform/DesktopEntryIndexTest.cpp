@@ -1,0 +1,103 @@
+#include "platform/linux/DesktopEntryIndex.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace snipbrook;
+
+namespace {
+
+class DesktopEntryIndexTest : public ::testing::Test {
+protected:
+    void write(const QTemporaryDir &dataDir, const QString &relative, const QByteArray &contents)
+    {
+        const QString path = dataDir.filePath(QStringLiteral("applications/") + relative);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+
+    static QByteArray application(const QByteArray &lines)
+    {
+        return "[Desktop Entry]\nType=Application\n" + lines + "\n";
+    }
+
+    QTemporaryDir home;
+    QTemporaryDir system;
+};
+
+TEST_F(DesktopEntryIndexTest, EarlierFoldersWinAndOnlyShownApplicationsCount)
+{
+    write(home, QStringLiteral("editor.desktop"),
+          application("Name=Editor\nName[de]=Bearbeiter\nName[de_CH]=Schreiber\nIcon=editor\n"
+                      "[Desktop Action new]\nName=New Window"));
+    write(system, QStringLiteral("editor.desktop"), application("Name=Old Editor"));
+    // A user entry with Hidden=true removes the system one.
+    write(home, QStringLiteral("gone.desktop"), application("Name=Gone\nHidden=true"));
+    write(system, QStringLiteral("gone.desktop"), application("Name=Gone"));
+    write(system, QStringLiteral("helper.desktop"), application("Name=Helper\nNoDisplay=true"));
+    write(system, QStringLiteral("bookmark.desktop"), "[Desktop Entry]\nType=Link\nName=Bookmark\n");
+    write(system, QStringLiteral("kde/viewer.desktop"), application("Name = Image\\sViewer  "));
+    write(system, QStringLiteral("broken.desktop"), "no group at all\n");
+
+    DesktopEntryIndex index({home.path(), system.path()}, QStringLiteral("de_AT.UTF-8"));
+    const auto editor = index.byId(QStringLiteral("editor"));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->name, QStringLiteral("Bearbeiter")) << "de_AT falls back to de, and actions do not count";
+    EXPECT_EQ(editor->path, home.filePath(QStringLiteral("applications/editor.desktop")));
+    EXPECT_EQ(editor->icon, QStringLiteral("editor"));
+    EXPECT_FALSE(index.byId(QStringLiteral("gone")));
+    EXPECT_FALSE(index.byId(QStringLiteral("helper")));
+    EXPECT_FALSE(index.byId(QStringLiteral("bookmark")));
+    EXPECT_FALSE(index.byId(QStringLiteral("broken")));
+    const auto viewer = index.byId(QStringLiteral("kde-viewer"));
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer->name, QStringLiteral("Image Viewer"));
+    EXPECT_EQ(index.byPath(viewer->path), viewer);
+
+    EXPECT_EQ(DesktopEntryIndex(QStringList{home.path()}, QStringLiteral("de_CH.UTF-8")).byId(QStringLiteral("editor"))->name,
+              QStringLiteral("Schreiber"));
+    EXPECT_EQ(DesktopEntryIndex(QStringList{home.path()}, QStringLiteral("C")).byId(QStringLiteral("editor"))->name,
+              QStringLiteral("Editor"));
+    EXPECT_EQ(DesktopEntryIndex::localeKeys(QStringLiteral("sr_RS.UTF-8@latin")),
+              QStringList({QStringLiteral("sr_RS@latin"), QStringLiteral("sr_RS"), QStringLiteral("sr@latin"),
+                           QStringLiteral("sr")}));
+}
+
+TEST_F(DesktopEntryIndexTest, WindowClassesMatchStartupClassBeforeFileName)
+{
+    write(system, QStringLiteral("org.example.Browser.desktop"), application("Name=Browser\nStartupWMClass=Navigator"));
+    write(system, QStringLiteral("navigator.desktop"), application("Name=Other Navigator"));
+    write(system, QStringLiteral("term.desktop"), application("Name=Terminal"));
+    DesktopEntryIndex index({system.path()}, QString());
+
+    EXPECT_EQ(index.byWindowClass(QStringLiteral("navigator"), QStringLiteral("Navigator"))->id,
+              QStringLiteral("org.example.Browser"));
+    EXPECT_EQ(index.byWindowClass(QStringLiteral("xterm-like"), QStringLiteral("Term"))->id, QStringLiteral("term"));
+    EXPECT_EQ(index.byWindowClass(QStringLiteral("term"), QString())->id, QStringLiteral("term"));
+    EXPECT_FALSE(index.byWindowClass(QStringLiteral("unknown"), QStringLiteral("Unknown")));
+}
+
+TEST_F(DesktopEntryIndexTest, FindsLaterInstallsOnAMissWithoutRescanningOnEveryLookup)
+{
+    write(system, QStringLiteral("first.desktop"), application("Name=First"));
+    DesktopEntryIndex index({home.path(), system.path()}, QString());
+    EXPECT_TRUE(index.byId(QStringLiteral("first")));
+    EXPECT_FALSE(index.byId(QStringLiteral("second")));
+    EXPECT_TRUE(index.byId(QStringLiteral("first")));
+    EXPECT_EQ(index.scanCount(), 1);
+
+    // Even the applications folder of the home directory may appear only later.
+    write(home, QStringLiteral("second.desktop"), application("Name=Second"));
+    EXPECT_TRUE(index.byId(QStringLiteral("second")));
+    EXPECT_EQ(index.scanCount(), 2);
+
+    ASSERT_TRUE(QFile::remove(system.filePath(QStringLiteral("applications/first.desktop"))));
+    EXPECT_FALSE(index.byId(QStringLiteral("first")));
+}
+
+} // namespace

@@ -1,0 +1,195 @@
+#include "X11TestEnvironment.h"
+#include "platform/linux/X11Workspace.h"
+#include "support/DiagnosticsCapture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+using namespace snipbrook;
+using namespace snipbrook::test;
+
+namespace {
+
+class X11WorkspaceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        writeEntries();
+        SKIP_WITHOUT_X_SERVER();
+        if (!startWindowManager())
+            GTEST_SKIP() << "openbox is not installed";
+        workspace = std::make_unique<X11Workspace>(options());
+        ASSERT_TRUE(workspace->isConnected());
+    }
+
+    void TearDown() override
+    {
+        for (TestWindow &window : windows) {
+            window.process->closeWriteChannel();
+            window.process->waitForFinished(5000);
+        }
+    }
+
+    X11Workspace::Options options() const
+    {
+        X11Workspace::Options options;
+        options.dataDirs = QStringList{dataDir.path()};
+        options.locale = QStringLiteral("de_DE.UTF-8");
+        return options;
+    }
+
+    void writeEntries()
+    {
+        QDir().mkpath(dataDir.filePath(QStringLiteral("applications")));
+        QImage icon(32, 32, QImage::Format_ARGB32);
+        icon.fill(Qt::red);
+        icon.save(dataDir.filePath(QStringLiteral("red.png")));
+        QFile entry(dataDir.filePath(QStringLiteral("applications/org.example.TestWindow.desktop")));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Test Window\nName[de]=Testfenster\n"
+                    "StartupWMClass=SnipbrookTestWindow\nIcon="
+                    + dataDir.filePath(QStringLiteral("red.png")).toUtf8() + "\n");
+        QFile plain(dataDir.filePath(QStringLiteral("applications/plain.desktop")));
+        ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+        plain.write("[Desktop Entry]\nType=Application\nName=Plain\nIcon=no-such-icon-anywhere\n");
+    }
+
+    const TestWindow &open(const QString &instance, const QString &windowClass, bool skipTaskbar = false)
+    {
+        std::optional<TestWindow> window = openTestWindow(instance, windowClass, skipTaskbar);
+        EXPECT_TRUE(window) << "the test window did not open";
+        windows.push_back(std::move(*window));
+        // The window manager may keep the focus where it was (focus-stealing prevention); a
+        // pager's request is always honoured.
+        if (!skipTaskbar)
+            runProcess(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QString::number(windows.back().window)});
+        return windows.back();
+    }
+
+    bool waitForFront(const QString &bundle)
+    {
+        return QTest::qWaitFor([&] {
+            const auto front = workspace->frontmostApplication();
+            return front && front->bundleIdentifier == bundle;
+        }, 10000);
+    }
+
+    QTemporaryDir dataDir;
+    std::unique_ptr<X11Workspace> workspace;
+    std::deque<TestWindow> windows; // references stay valid as windows are added
+};
+
+TEST_F(X11WorkspaceTest, FrontApplicationIsTheActiveWindowJoinedWithItsDesktopEntry)
+{
+    const TestWindow &listed = open(QStringLiteral("snipbrook-test"), QStringLiteral("SnipbrookTestWindow"));
+    ASSERT_TRUE(waitForFront(QStringLiteral("org.example.TestWindow")));
+    const auto front = workspace->frontmostApplication();
+    EXPECT_EQ(front->localizedName, QStringLiteral("Testfenster"));
+    EXPECT_EQ(front->processIdentifier, listed.pid);
+    EXPECT_TRUE(front->isActive);
+    EXPECT_TRUE(front->isRegular);
+
+    const auto location = workspace->applicationLocation(QStringLiteral("org.example.TestWindow"));
+    ASSERT_TRUE(location);
+    EXPECT_EQ(*location, dataDir.filePath(QStringLiteral("applications/org.example.TestWindow.desktop")));
+    const QImage icon = workspace->iconForFile(*location);
+    ASSERT_EQ(icon.size(), QSize(X11Workspace::iconSize, X11Workspace::iconSize));
+    EXPECT_EQ(QColor(icon.pixel(32, 32)), QColor(Qt::red));
+
+    // Without a desktop entry: the class names the application.
+    open(QStringLiteral("unlisted"), QStringLiteral("Unlisted"));
+    ASSERT_TRUE(waitForFront(QStringLiteral("unlisted")));
+    EXPECT_EQ(workspace->frontmostApplication()->localizedName, QStringLiteral("Unlisted"));
+}
+
+TEST_F(X11WorkspaceTest, RunningApplicationsCarryTaskbarAndActiveState)
+{
+    const TestWindow &panel = open(QStringLiteral("panel"), QStringLiteral("Panel"), true);
+    const TestWindow &listed = open(QStringLiteral("snipbrook-test"), QStringLiteral("SnipbrookTestWindow"));
+    ASSERT_TRUE(waitForFront(QStringLiteral("org.example.TestWindow")));
+
+    const QList<RunningApplication> running = workspace->runningApplications();
+    const auto find = [&](const QString &bundle) {
+        return std::find_if(running.begin(), running.end(),
+                            [&](const RunningApplication &app) { return app.bundleIdentifier == bundle; });
+    };
+    const auto panelApp = find(QStringLiteral("panel"));
+    const auto listedApp = find(QStringLiteral("org.example.TestWindow"));
+    ASSERT_NE(panelApp, running.end());
+    ASSERT_NE(listedApp, running.end());
+    EXPECT_LT(panelApp, listedApp) << "in the window manager's order";
+    EXPECT_FALSE(panelApp->isRegular);
+    EXPECT_FALSE(panelApp->isActive);
+    EXPECT_EQ(panelApp->processIdentifier, panel.pid);
+    EXPECT_TRUE(listedApp->isRegular);
+    EXPECT_TRUE(listedApp->isActive);
+    EXPECT_EQ(listedApp->processIdentifier, listed.pid);
+}
+
+TEST_F(X11WorkspaceTest, OwnWindowsBelongToSnipbrook)
+{
+    QWindow window;
+    window.resize(100, 100);
+    window.show();
+    window.requestActivate();
+    EXPECT_TRUE(waitForFront(QStringLiteral("com.snipbrook.app")));
+    EXPECT_EQ(workspace->ownBundleIdentifier(), QStringLiteral("com.snipbrook.app"));
+}
+
+TEST_F(X11WorkspaceTest, WithoutWindowManagerThereIsNoFrontApplicationButWindowsStillRun)
+{
+    open(QStringLiteral("snipbrook-test"), QStringLiteral("SnipbrookTestWindow"));
+    ASSERT_TRUE(waitForFront(QStringLiteral("org.example.TestWindow")));
+    stopWindowManager();
+
+    DiagnosticsCapture diagnostics;
+    EXPECT_FALSE(workspace->frontmostApplication()) << "a stale _NET_ACTIVE_WINDOW is not trusted";
+    EXPECT_FALSE(workspace->frontmostApplication());
+    EXPECT_EQ(diagnostics.count(QStringLiteral("⚠️ No window manager, the front application is unknown")), 1);
+    const QList<RunningApplication> running = workspace->runningApplications();
+    EXPECT_TRUE(std::any_of(running.begin(), running.end(), [](const RunningApplication &app) {
+        return app.bundleIdentifier == QStringLiteral("org.example.TestWindow") && app.isRegular;
+    }));
+    ASSERT_TRUE(startWindowManager());
+}
+
+TEST_F(X11WorkspaceTest, IconsFallBackToAGenericOne)
+{
+    const QString plain = dataDir.filePath(QStringLiteral("applications/plain.desktop"));
+    const QImage generic = workspace->iconForFile(plain);
+    EXPECT_FALSE(generic.isNull());
+    EXPECT_EQ(generic.size(), QSize(X11Workspace::iconSize, X11Workspace::iconSize));
+    EXPECT_FALSE(workspace->iconForFile(dataDir.filePath(QStringLiteral("nothing-here.desktop"))).isNull());
+    EXPECT_FALSE(workspace->applicationLocation(QStringLiteral("not.installed")));
+}
+
+TEST(X11WorkspaceWithoutDisplayTest, KnowsNoApplicationsButStillItsDesktopEntries)
+{
+    QTemporaryDir dataDir;
+    QDir().mkpath(dataDir.filePath(QStringLiteral("applications")));
+    QFile entry(dataDir.filePath(QStringLiteral("applications/editor.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Editor\n");
+    entry.close();
+
+    DiagnosticsCapture diagnostics;
+    X11Workspace::Options options;
+    options.displayName = QStringLiteral(":65000");
+    options.dataDirs = QStringList{dataDir.path()};
+    X11Workspace workspace(options);
+    EXPECT_FALSE(workspace.isConnected());
+    EXPECT_EQ(diagnostics.count(QStringLiteral("⚠️ No X display, the front and running applications are unknown: :65000")), 1);
+    EXPECT_FALSE(workspace.frontmostApplication());
+    EXPECT_TRUE(workspace.runningApplications().isEmpty());
+    EXPECT_EQ(workspace.applicationLocation(QStringLiteral("editor")), entry.fileName());
+    EXPECT_EQ(diagnostics.lines().size(), 1) << "said once, not on every call";
+}
+
+} // namespace
