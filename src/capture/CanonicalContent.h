@@ -1,0 +1,36 @@
+#pragma once
+
+#include "model/ClipboardItem.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+namespace snipbrook {
+
+// The composed (NFC) form of each history item's content, computed once per item, so the
+// duplicate test on every capture compares canonically equivalent texts as equal without
+// normalising the whole history again. For already-composed text (nearly all) the cached form
+// shares the item's own string.
+class CanonicalContent {
+public:
+    // Texts equal under canonical equivalence have equal keys.
+    static QString keyOf(const QString &content);
+
+    const QString &of(const ClipboardItem &item);
+    void remember(const QUuid &id, QString key) { m_keys.insert(id, std::move(key)); }
+    void forget(const QUuid &id) { m_keys.remove(id); }
+    // Drops the entries of items no longer in `items`.
+    void retainOnly(const QList<ClipboardItem> &items);
+    void replace(QHash<QUuid, QString> keys) { m_keys = std::move(keys); }
+    void clear() { m_keys.clear(); }
+
+    // The keys of a whole list, for warming the cache away from the main thread.
+    static QHash<QUuid, QString> keysOf(const QList<ClipboardItem> &items);
+
+private:
+    QHash<QUuid, QString> m_keys;
+};
+
+} // namespace snipbrook

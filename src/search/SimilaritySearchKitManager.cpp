@@ -1,0 +1,105 @@
+#include "SimilaritySearchKitManager.h"
+
+#include "WhenFinished.h"
+
+#include "model/Diagnostics.h"
+#include "model/Uuid.h"
+
+#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace snipbrook {
+
+SimilaritySearchKitManager::SimilaritySearchKitManager(QObject *parent) : QObject(parent)
+{
+    // One task at a time, in order: the map needs no lock.
+    m_indexQueue.setObjectName(QStringLiteral("similarity.search.queue"));
+    m_indexQueue.setMaxThreadCount(1);
+    m_indexQueue.setThreadPriority(QThread::HighPriority);
+    diag(QStringLiteral("✅ SimilaritySearchKitManager initialized with local implementation"));
+}
+
+SimilaritySearchKitManager::~SimilaritySearchKitManager()
+{
+    // Queued tasks use the map; counts they post to this object are dropped with it.
+    m_indexQueue.waitForDone();
+}
+
+QFuture<void> SimilaritySearchKitManager::addItem(const ClipboardItem &item)
+{
+    return QtConcurrent::run(&m_indexQueue, [this, item] {
+        m_indexedItems.insert(uuidString(item.id), item);
+        QMetaObject::invokeMethod(this, [this] { setIndexedItemsCount(m_indexedItemsCount + 1); }, Qt::QueuedConnection);
+    });
+}
+
+QFuture<void> SimilaritySearchKitManager::removeItem(const QUuid &id)
+{
+    return QtConcurrent::run(&m_indexQueue, [this, id] {
+        m_indexedItems.remove(uuidString(id));
+        // Lowered even when nothing was removed: a running count, never below zero.
+        QMetaObject::invokeMethod(this, [this] { setIndexedItemsCount(qMax(0, m_indexedItemsCount - 1)); },
+                                  Qt::QueuedConnection);
+    });
+}
+
+QFuture<void> SimilaritySearchKitManager::clearIndex()
+{
+    return QtConcurrent::run(&m_indexQueue, [this] {
+        m_indexedItems.clear();
+        QMetaObject::invokeMethod(this, [this] { setIndexedItemsCount(0); }, Qt::QueuedConnection);
+    });
+}
+
+QFuture<std::optional<ClipboardItem>> SimilaritySearchKitManager::indexedItem(const QUuid &id)
+{
+    return QtConcurrent::run(&m_indexQueue, [this, id]() -> std::optional<ClipboardItem> {
+        const auto it = m_indexedItems.constFind(uuidString(id));
+        return it == m_indexedItems.constEnd() ? std::nullopt : std::optional(*it);
+    });
+}
+
+QFuture<void> SimilaritySearchKitManager::indexItems(const QList<ClipboardItem> &items)
+{
+    auto done = std::make_shared<QPromise<void>>();
+    done->start();
+    QFuture<void> future = done->future();
+    if (++m_runningIndexings == 1)
+        emit isIndexingChanged();
+    indexBatchesFrom(items, 0, std::move(done));
+    return future;
+}
+
+void SimilaritySearchKitManager::indexBatchesFrom(QList<ClipboardItem> items, qsizetype start,
+                                                  std::shared_ptr<QPromise<void>> done)
+{
+    if (start >= items.size()) {
+        finishIndexing(done);
+        return;
+    }
+    const qsizetype end = qMin(start + batchSize, items.size());
+    QList<QFuture<void>> batch;
+    batch.reserve(end - start);
+    for (qsizetype i = start; i < end; ++i)
+        batch.append(addItem(items.at(i)));
+    whenFinished(QtFuture::whenAll(batch.begin(), batch.end()), this,
+                 [this, items = std::move(items), end, done = std::move(done)](const auto &) mutable {
+                     indexBatchesFrom(std::move(items), end, std::move(done));
+                 });
+}
+
+void SimilaritySearchKitManager::finishIndexing(const std::shared_ptr<QPromise<void>> &done)
+{
+    // Several indexings may overlap; the flag drops when the last one ends.
+    if (--m_runningIndexings == 0)
+        emit isIndexingChanged();
+    done->finish();
+}
+
+void SimilaritySearchKitManager::setIndexedItemsCount(int count)
+{
+    m_indexedItemsCount = count;
+    emit indexedItemsCountChanged();
+}
+
+} // namespace snipbrook
