@@ -8,6 +8,7 @@
 #include "storage/VectorIndexFile.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -203,8 +204,9 @@ void BM_ImportLegacyItems(benchmark::State &state)
         CoreDataManager store(data.path());
         VectorStoreManager vectors(embedder, documents.path());
         HybridDataManager hybrid(store, vectors, preferences, documents.path(), std::chrono::milliseconds(0));
-        while (!hybrid.isInitialized())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QEventLoop loop;
+        QObject::connect(&hybrid, &HybridDataManager::isInitializedChanged, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 }
 BENCHMARK(BM_ImportLegacyItems)->Arg(1000)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();

@@ -192,38 +192,57 @@ QFuture<void> VectorStoreManager::addItem(const ClipboardItem &item)
 {
     if (!item.hasNonBlankContent())
         return QtFuture::makeReadyFuture();
-    return addEntry(item);
+    return addEntries({item});
 }
 
-QFuture<void> VectorStoreManager::addEntry(const ClipboardItem &item)
+QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items)
 {
-    VectorItem entry{uuidString(item.id), indexedText(item), {}, itemMetadata(item),
-                     item.timestamp.isValid() ? item.timestamp : QDateTime::fromMSecsSinceEpoch(0, Qt::UTC)};
-    const QString key = entry.id;
-    const quint64 ticket = ++m_lastTicket;
+    using Vectors = std::vector<std::optional<std::vector<float>>>;
+    std::vector<VectorItem> entries;
+    std::vector<quint64> tickets;
+    QStringList texts, keys;
+    for (const ClipboardItem &item : items) {
+        entries.push_back({uuidString(item.id), indexedText(item), {}, itemMetadata(item),
+                           item.timestamp.isValid() ? item.timestamp : QDateTime::fromMSecsSinceEpoch(0, Qt::UTC)});
+        tickets.push_back(++m_lastTicket);
+        texts.append(entries.back().text);
+        keys.append(entries.back().id);
+    }
     const Embedder *embedder = &m_embedder;
 
-    return runOnPool(m_embeddingPool, [embedder, text = entry.text] { return embedder->generateEmbedding(text); })
-        .then([queue = &m_queue, state = m_state, entry = std::move(entry),
-               ticket](std::optional<std::vector<float>> vector) mutable {
-            // Runs where the embedding finished; the map is touched on the queue only.
-            return runOnPool(*queue, [state, entry = std::move(entry), ticket, vector = std::move(vector)]() mutable {
-                if (!vector) {
-                    diag(QStringLiteral("⚠️ Failed to generate embedding for item: ") + entry.id);
-                    return AddOutcome::noEmbedding;
+    return runOnPool(m_embeddingPool, [embedder, texts]() -> Vectors {
+               // One pass for several texts is several times cheaper per text.
+               if (texts.size() == 1)
+                   return {embedder->generateEmbedding(texts.first())};
+               return embedder->generateEmbeddings(texts);
+           })
+        .then([queue = &m_queue, state = m_state, entries = std::move(entries), tickets](Vectors vectors) mutable {
+            // Runs where the embeddings finished; the map is touched on the queue only.
+            return runOnPool(*queue, [state, entries = std::move(entries), tickets, vectors = std::move(vectors)]() mutable {
+                std::vector<AddOutcome> outcomes;
+                for (size_t i = 0; i < entries.size(); ++i) {
+                    if (i >= vectors.size() || !vectors[i]) {
+                        diag(QStringLiteral("⚠️ Failed to generate embedding for item: ") + entries[i].id);
+                        outcomes.push_back(AddOutcome::noEmbedding);
+                        continue;
+                    }
+                    entries[i].embedding = std::move(*vectors[i]);
+                    outcomes.push_back(state->add(entries[i], tickets[i]) ? AddOutcome::added : AddOutcome::superseded);
                 }
-                entry.embedding = std::move(*vector);
-                return state->add(entry, ticket) ? AddOutcome::added : AddOutcome::superseded;
+                return outcomes;
             });
         })
         .unwrap()
-        .then(this, [this, key](AddOutcome outcome) {
-            if (outcome == AddOutcome::added) {
-                setIndexedItemsCount(m_indexedItemsCount + 1);
-                diag(QStringLiteral("✅ Added item to vector index: ") + key);
-                afterSingleChange();
-            } else if (outcome == AddOutcome::superseded) {
-                diag(QStringLiteral("ℹ️ Vector index entry already replaced or removed by a later change: ") + key);
+        .then(this, [this, keys](const std::vector<AddOutcome> &outcomes) {
+            for (size_t i = 0; i < outcomes.size(); ++i) {
+                const QString &key = keys.at(qsizetype(i));
+                if (outcomes[i] == AddOutcome::added) {
+                    setIndexedItemsCount(m_indexedItemsCount + 1);
+                    diag(QStringLiteral("✅ Added item to vector index: ") + key);
+                    afterSingleChange();
+                } else if (outcomes[i] == AddOutcome::superseded) {
+                    diag(QStringLiteral("ℹ️ Vector index entry already replaced or removed by a later change: ") + key);
+                }
             }
         });
 }
@@ -250,11 +269,16 @@ void VectorStoreManager::runNextChunk(const std::shared_ptr<Batch> &batch)
         finishBatch(batch);
         return;
     }
-    QList<QFuture<void>> chunk;
-    const qsizetype end = std::min(batch->next + chunkSize, batch->items.size());
-    for (; batch->next < end; ++batch->next)
-        chunk.append(addEntry(batch->items.at(batch->next)));
-    QtFuture::whenAll(chunk.begin(), chunk.end()).then(this, [this, batch](const QList<QFuture<void>> &) {
+    // The chunk is embedded in as many batched passes as the pool runs at once.
+    const qsizetype chunk = std::min<qsizetype>(chunkSize, batch->items.size() - batch->next);
+    const qsizetype groups = std::clamp<qsizetype>(m_embeddingPool.maxThreadCount(), 1, chunk);
+    QList<QFuture<void>> parts;
+    for (qsizetype group = 0; group < groups; ++group) {
+        const qsizetype size = chunk / groups + (group < chunk % groups ? 1 : 0);
+        parts.append(addEntries(batch->items.mid(batch->next, size)));
+        batch->next += size;
+    }
+    QtFuture::whenAll(parts.begin(), parts.end()).then(this, [this, batch](const QList<QFuture<void>> &) {
         runNextChunk(batch);
     });
 }

@@ -58,7 +58,8 @@ public:
     // Embeds and stores the item, replacing its entry; blank items are skipped. Images are indexed
     // under "Image" or "Image from <application>", never their data.
     QFuture<void> addItem(const ClipboardItem &item);
-    // The non-blank items in chunks of ten embedded at once, then the file is saved.
+    // The non-blank items in chunks of ten, each embedded at once (in batched passes), then the
+    // file is saved.
     QFuture<void> addItems(const QList<ClipboardItem> &items);
     // Indexes, as one batch, those of the items that have no entry (after the load).
     QFuture<void> addMissingItems(const QList<ClipboardItem> &items);
@@ -92,7 +93,8 @@ private:
     struct Batch;
     enum class AddOutcome { added, noEmbedding, superseded };
 
-    QFuture<void> addEntry(const ClipboardItem &item);
+    // Embeds the items in one batched pass and stores them.
+    QFuture<void> addEntries(const QList<ClipboardItem> &items);
     QFuture<void> startBatch(const QList<ClipboardItem> &items, bool saveUnchanged);
     void runNextChunk(const std::shared_ptr<Batch> &batch);
     void finishBatch(const std::shared_ptr<Batch> &batch);

@@ -125,9 +125,9 @@ TEST(VectorStoreChunks, NextChunkStartsOnlyWhenTheWholeChunkIsDone)
 
     VectorStoreManager store(embedder, dir.path());
     const QFuture<void> batch = store.addItems(items);
-    ASSERT_TRUE(waitFor([&] { return store.indexedItemsCount() == 9; }));
-    EXPECT_TRUE(embedder.isWaiting(items[2].content));
-    EXPECT_EQ(store.indexedItemsCount(), 9); // the 11th and 12th wait for the held one
+    ASSERT_TRUE(waitFor([&] { return embedder.isWaiting(items[2].content); }));
+    // While one item of the first chunk is unfinished, the second chunk does not start.
+    EXPECT_FALSE(waitFor([&] { return embedder.wasRequested(items[10].content) || embedder.wasRequested(items[11].content); }, 200));
     embedder.release(items[2].content);
     await(batch);
     EXPECT_EQ(store.indexedItemsCount(), 12);

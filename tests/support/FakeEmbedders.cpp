@@ -54,9 +54,16 @@ bool TableEmbedder::isWaiting(const QString &text) const
     return m_waiting.contains(text);
 }
 
+bool TableEmbedder::wasRequested(const QString &text) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requested.contains(text);
+}
+
 std::optional<std::vector<float>> TableEmbedder::generateEmbedding(const QString &text) const
 {
     std::unique_lock lock(m_mutex);
+    m_requested.insert(text);
     m_waiting.insert(text);
     m_released.wait(lock, [&] { return !m_held.contains(text); });
     m_waiting.remove(text);

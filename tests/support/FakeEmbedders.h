@@ -36,6 +36,7 @@ public:
     void release(const QString &text);
     // True once some caller is waiting on the held text.
     bool isWaiting(const QString &text) const;
+    bool wasRequested(const QString &text) const;
 
     std::optional<std::vector<float>> generateEmbedding(const QString &text) const override;
 
@@ -45,6 +46,7 @@ private:
     QHash<QString, std::vector<float>> m_vectors;
     QSet<QString> m_held;
     mutable QSet<QString> m_waiting;
+    mutable QSet<QString> m_requested;
 };
 
 } // namespace snipbrook::test
