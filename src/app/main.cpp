@@ -1,22 +1,16 @@
-#include "ApplicationState.h"
+// The command line: parses the arguments, then talks to the running instance, or becomes it
+// (the instance program replaces this process, so it keeps the same process id). This program
+// links only Qt Core, so a command-line call starts in a few milliseconds.
 #include "BuildInfo.h"
-#include "CommandHandler.h"
 #include "CommandLine.h"
-#include "InstanceChannel.h"
-#include "model/Diagnostics.h"
-#include "platform/AppPaths.h"
+#include "InstanceClient.h"
 
-#include <QGuiApplication>
-#include <QThreadPool>
 #include <QFile>
-#include <QSocketNotifier>
-#include <QTextStream>
+#include <QFileInfo>
 
-#include <xcb/xcb.h>
-
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
-#include <sys/socket.h>
+#include <cstring>
 #include <unistd.h>
 
 using namespace snipbrook;
@@ -25,29 +19,6 @@ namespace {
 
 // Generous: a search by meaning over a large history may take a moment.
 constexpr int requestTimeoutMs = 30000;
-
-int signalPipe[2] = {-1, -1};
-
-void onQuitSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here: wake the event loop, which quits cleanly.
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-void quitOnSignals(QCoreApplication &app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-    struct sigaction action {};
-    action.sa_handler = onQuitSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 void print(const QString &text, FILE *stream)
 {
@@ -67,15 +38,9 @@ QString readAllStdin()
     return QString::fromUtf8(in.readAll());
 }
 
-QString runtimeDir()
-{
-    // Qt's own fallback when $XDG_RUNTIME_DIR is unset is private to the user too.
-    return AppPaths::standard().runtimeDir;
-}
-
 int runClient(const CliRequest &request)
 {
-    const InstancePaths paths = InstancePaths::inRuntimeDir(runtimeDir());
+    const InstancePaths paths = InstancePaths::inRuntimeDir(InstancePaths::runtimeDir());
     const auto response = sendToInstance(paths.socket, request, requestTimeoutMs);
     if (!response) {
         print(QStringLiteral("snipbrook: Snipbrook is not running (start it with 'snipbrook')"), stderr);
@@ -86,87 +51,25 @@ int runClient(const CliRequest &request)
     return response->exitCode;
 }
 
-// Qt cannot start on a display it cannot reach; without one Snipbrook still runs for the command
-// line, with capture off.
-void chooseDisplayPlatform()
+// The instance program sits beside this one in the build tree, or in the installed libexec folder.
+QString instanceProgram()
 {
-    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        return;
-    int screen = 0;
-    xcb_connection_t *connection = xcb_connect(nullptr, &screen);
-    const bool reachable = !xcb_connection_has_error(connection);
-    xcb_disconnect(connection);
-    if (!reachable)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QString besideUs = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString sibling = QFileInfo(besideUs).absolutePath() + QStringLiteral("/snipbrook-instance");
+    if (QFileInfo(sibling).isExecutable())
+        return sibling;
+    return QString::fromLatin1(build::instanceProgram);
 }
 
-QString statusText(ApplicationState &state)
+int becomeInstance(char *argv0)
 {
-    ClipboardManager &clipboard = state.clipboard();
-    const HybridDataManager &storage = state.storage();
-    const QString storageState = storage.isInitialized() ? QStringLiteral("ready")
-                                 : storage.isMigrating()  ? QStringLiteral("importing earlier history")
-                                                          : QStringLiteral("starting");
-    QStringList lines{
-        QStringLiteral("Snipbrook %1").arg(QString::fromLatin1(build::version)),
-        QStringLiteral("Items: %1 (favourites: %2, limit: %3)")
-            .arg(clipboard.clipboardItems().size())
-            .arg(clipboard.favoriteItems().size())
-            .arg(clipboard.maxItems()),
-        QStringLiteral("Indexed for search by meaning: %1").arg(state.vectorStore().indexedItemsCount()),
-        QStringLiteral("Storage: ") + storageState,
-        QStringLiteral("Model: ") + modelStateText(state.modelState()),
-        QStringLiteral("Clipboard: ") + (state.hasDisplay() ? QStringLiteral("watching X11 display ") + qEnvironmentVariable("DISPLAY")
-                                                            : QStringLiteral("off (no X11 display)")),
-        QStringLiteral("Item store: ") + state.itemStore().storePath(),
-        QStringLiteral("Vector index: ") + state.vectorStore().indexFilePath(),
-        QStringLiteral("Settings: ") + state.settingsFile(),
-    };
-    return lines.join(QLatin1Char('\n'));
-}
-
-int runInstance(int argc, char *argv[])
-{
-    chooseDisplayPlatform();
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("Snipbrook"));
-    QGuiApplication::setApplicationVersion(QString::fromLatin1(build::version));
-    QGuiApplication::setQuitOnLastWindowClosed(false);
-
-    const AppPaths paths = AppPaths::standard();
-    ensurePrivateDirectory(paths.runtimeDir);
-    const InstancePaths instance = InstancePaths::inRuntimeDir(paths.runtimeDir);
-    InstanceLock lock(instance.lockFile);
-    if (!lock.isHeld()) {
-        // Another instance runs (or is starting): hand the request over instead of opening the
-        // same files twice.
-        const auto response = sendToInstance(instance.socket, CliRequest{QStringLiteral("activate"), {}}, 5000);
-        print(response ? response->out : QStringLiteral("Snipbrook is already running."), stdout);
-        return exitDone;
-    }
-    quitOnSignals(app);
-
-    diag(QStringLiteral("🚀 Snipbrook starting: ") + QGuiApplication::applicationVersion());
-    int status = 0;
-    {
-        ApplicationState state(paths);
-        CommandHandler commands(state.clipboard(), state.configuration(),
-                                {[&state] { return statusText(state); }, [] { QCoreApplication::quit(); }});
-        InstanceServer server([&commands](const CliRequest &request, const InstanceServer::Reply &reply) {
-            commands.handle(request, reply);
-        });
-        if (!server.listen(instance.socket)) {
-            diag(QStringLiteral("❌ Could not listen for commands on ") + instance.socket + QStringLiteral(": ") +
-                 server.errorString());
-            return exitFailed;
-        }
-        status = app.exec();
-        // Changes made since the index file was last written must not be lost at quit.
-        state.flush();
-    }
-    QThreadPool::globalInstance()->waitForDone();
-    diag(QStringLiteral("👋 Snipbrook stopped"));
-    return status;
+    const QByteArray program = QFile::encodeName(instanceProgram());
+    char *arguments[] = {argv0, nullptr};
+    ::execv(program.constData(), arguments);
+    print(QStringLiteral("snipbrook: cannot start ") + QString::fromLocal8Bit(program) + QStringLiteral(": ") +
+              QString::fromLocal8Bit(std::strerror(errno)),
+          stderr);
+    return exitFailed;
 }
 
 } // namespace
@@ -177,11 +80,11 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const ParsedCommandLine parsed = parseCommandLine(arguments, readAllStdin);
-    if (const auto *print_ = std::get_if<PrintAndExit>(&parsed)) {
-        print(print_->text, print_->toStderr ? stderr : stdout);
-        return print_->exitCode;
+    if (const auto *message = std::get_if<PrintAndExit>(&parsed)) {
+        print(message->text, message->toStderr ? stderr : stdout);
+        return message->exitCode;
     }
     if (const auto *request = std::get_if<CliRequest>(&parsed))
         return runClient(*request);
-    return runInstance(argc, argv);
+    return becomeInstance(argv[0]);
 }
