@@ -38,24 +38,27 @@ TEST_F(SearchDispatchTest, OnlyTheNewestSearchPublishes)
     const ClipboardItem slow = makeItem(ClipboardItemType::text, QStringLiteral("slow"));
     const ClipboardItem fast = makeItem(ClipboardItemType::text, QStringLiteral("fast"));
     addAll({slow, fast});
-    vectorStore.hitsByQuery[QStringLiteral("slow")] = {{slow.id, 0.9f, {}}};
-    vectorStore.hitsByQuery[QStringLiteral("fast")] = {{fast.id, 0.9f, {}}};
+    const QList<VectorSearchResult> slowHits{{slow.id, 0.9f, {}}}, fastHits{{fast.id, 0.9f, {}}};
 
     // The earlier search finishes last: its results are dropped.
     vectorStore.heldQueries = {QStringLiteral("slow")};
     history->search(QStringLiteral("slow"), true);
+    vectorStore.hits = fastHits;
     history->search(QStringLiteral("fast"), true);
     ASSERT_TRUE(waitFor([&] { return !history->isSearching(); }));
+    vectorStore.hits = slowHits;
     vectorStore.release(QStringLiteral("slow"));
     ASSERT_TRUE(waitForDeliveries());
     EXPECT_EQ(history->searchResults().value(0).item.id, fast.id);
 
     // The later search finishes last: the earlier one does not lower isSearching.
     vectorStore.heldQueries = {QStringLiteral("slow")};
+    vectorStore.hits = fastHits;
     history->search(QStringLiteral("fast"), true);
     history->search(QStringLiteral("slow"), true);
     ASSERT_TRUE(waitFor([&] { return history->findChildren<QFutureWatcherBase *>().size() == 1; }));
     EXPECT_TRUE(history->isSearching());
+    vectorStore.hits = slowHits;
     vectorStore.release(QStringLiteral("slow"));
     ASSERT_TRUE(waitFor([&] { return !history->isSearching(); }));
     EXPECT_EQ(history->searchResults().value(0).item.id, slow.id);
