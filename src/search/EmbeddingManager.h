@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Embedder.h"
 #include "TextEmbeddingModel.h"
 
 #include <QString>
@@ -17,7 +18,7 @@ namespace snipbrook {
 // text is prepared (URLs become their words, code its telling lines, white space collapsed),
 // then embedded by the sentence model, else by averaged word vectors, else by a character-code
 // fallback vector. One shared instance serves the whole process, from any thread.
-class EmbeddingManager {
+class EmbeddingManager final : public Embedder {
 public:
     using Vector = std::vector<float>;
     // Produces a model on first use, or null when it is unavailable.
@@ -38,7 +39,7 @@ public:
     // The vector of the text, or nothing when the prepared text is shorter than minTextLength
     // or no vector with a direction came out (the fallback vector of a text without any ASCII
     // character is all zeros, which no comparison can use).
-    std::optional<Vector> generateEmbedding(const QString &text) const;
+    std::optional<Vector> generateEmbedding(const QString &text) const override;
     // The same for several texts, in order, with one model pass for all of them.
     std::vector<std::optional<Vector>> generateEmbeddings(const QStringList &texts) const;
 

@@ -51,8 +51,9 @@ protected:
     void TearDown() override
     {
         owners.clear();
-        if (session.isRunning())
+        if (session.isRunning()) {
             EXPECT_TRUE(session.quit()) << session.instanceOutput().toStdString();
+        }
     }
 
     // Another application copies: xclip stays the owner until the test ends.
