@@ -124,6 +124,9 @@ void ClipboardManager::startMonitoring()
     // Queued, so a write the program itself makes never re-enters the write-back.
     connect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardManager::pollTick,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    // The owner of the last copy quit: keep the user's newest item pasteable.
+    connect(&m_pasteboard, &Pasteboard::becameEmpty, this, &ClipboardManager::restoreNewestItemToClipboard,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
 void ClipboardManager::pollTick()

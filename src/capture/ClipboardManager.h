@@ -77,7 +77,8 @@ public:
     // Created on first use.
     SimilaritySearchKitManager &similaritySearchManager();
 
-    // Schedules the poll; a change the clipboard reports triggers a tick at once as well.
+    // Schedules the poll; a change the clipboard reports triggers a tick at once as well, and a
+    // clipboard emptied by its owner quitting gets the newest item back.
     void startMonitoring();
     // One clipboard change: drops it when it comes from this program or an ignored application,
     // otherwise reads the clipboard and records what it holds once the read arrives.
@@ -91,8 +92,8 @@ public:
 
     // Writes the item back onto the clipboard, by kind; the program's own write is not recorded.
     void copyItem(const ClipboardItem &item, std::function<void()> completion = {});
-    // Offers the newest item again (as the program's own write), e.g. when the clipboard became
-    // empty because its owner quit. False when the history is empty.
+    // Offers the newest item again, as the program's own write (done by itself when the clipboard
+    // reports it became empty). False when the history is empty.
     bool restoreNewestItemToClipboard();
 
     void deleteItem(const QUuid &id);

@@ -17,12 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace snipbrook::test {
 
-// A history wired to fakes of the clipboard, the desktop, storage and the vector index, with a
-// clock fixed at noon of a plain Wednesday in New York.
+// A history on a fake clipboard, desktop and vector index, at noon of a plain Wednesday in New York.
 class HistoryFixture : public ::testing::Test {
 protected:
     FakePreferences preferences;
@@ -33,54 +30,43 @@ protected:
     FakeSemanticSearcher vectorStore;
     FixedClock clock = FixedClock::at("2024-05-15T12:00:00", "America/New_York");
     DiagnosticsCapture log;
-    ClipboardTimings timings{/*pollIntervalMs*/ 20, /*storageWaitMs*/ 10, /*internalCopyResetMs*/ 50,
-                             /*snapshotTimeoutMs*/ 5000};
+    ClipboardTimings timings{20, 10, 50, 5000}; // poll, storage wait, own-write window, read time-out
     std::unique_ptr<ClipboardManager> history;
 
     void TearDown() override
     {
-        // Background storage reads outlive the manager; the fakes must outlive them.
-        if (history) {
+        if (history) { // storage reads outlive the manager; the fakes must outlive them
             EXPECT_TRUE(waitForDeliveries());
         }
         history.reset();
-        // Posted work of the manager dies with it; nothing may run against the fakes after this.
-        QCoreApplication::processEvents();
     }
-
+    // Until every background result has reached the history (each comes through a watcher child).
+    bool waitForDeliveries()
+    {
+        return waitFor([&] { return history->findChildren<QFutureWatcherBase *>().isEmpty(); });
+    }
     void setMaxItems(qint64 maxItems)
     {
         AppConfiguration document = configuration.configuration();
         document.settings.maxClipboardItems = maxItems;
         configuration.setConfiguration(document);
     }
-
-    // Creates the history and waits until its start-up load has finished.
-    ClipboardManager &start()
+    void create()
     {
-        history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, storage, vectorStore,
-                                                     clock, timings);
-        EXPECT_TRUE(waitFor([&] { return log.count(QStringLiteral("✅ Legacy similarity index initialized")) > 0; }));
-        return *history;
+        history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, storage, vectorStore, clock, timings);
     }
-
-    void frontApp(const QString &name, std::optional<QString> bundle)
+    // Creates the history and waits for its start-up load.
+    void start()
     {
-        workspace.front = RunningApplication{name, std::move(bundle), 4242, true, true};
+        create();
+        ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("✅ Legacy similarity index initialized")) > 0; }));
     }
-
-    // Another application copies the text; returns once the history shows it at the top.
+    void frontApp(const QString &name, const QString &bundle) { workspace.front = RunningApplication{name, bundle, 42, true, true}; }
     bool copyAndWait(const QString &text)
     {
         pasteboard.copyText(text);
-        return waitForTop(text);
+        return waitFor([&] { return contents().value(0) == text; });
     }
-
-    bool waitForTop(const QString &content)
-    {
-        return waitFor([&] { return !history->clipboardItems().isEmpty() && history->clipboardItems().first().content == content; });
-    }
-
     QStringList contents() const
     {
         QStringList result;
@@ -88,35 +74,18 @@ protected:
             result.append(item.content);
         return result;
     }
-
-    // Until every background result the history waits for has been handed to it (each waits
-    // through a future watcher that is the history's child and goes once it has delivered).
-    bool waitForDeliveries()
-    {
-        return waitFor([&] { return history->findChildren<QFutureWatcherBase *>(Qt::FindDirectChildrenOnly).isEmpty(); });
-    }
-
     ClipboardItem makeItem(ClipboardItemType type, const QString &content, qint64 secondsAgo = 0) const
     {
-        ClipboardItem item;
-        item.id = QUuid::createUuid();
-        item.type = type;
-        item.content = content;
-        item.preview = content.left(100);
-        item.timestamp = clock.now().addSecs(-secondsAgo);
-        return item;
+        return {QUuid::createUuid(), type, content, content, clock.now().addSecs(-secondsAgo), {}, false};
     }
-
-    // Puts items at the top in the given order (the last one ends up newest).
+    // Adds the items in order (the last one ends up on top).
     void addAll(const QList<ClipboardItem> &items)
     {
         for (const ClipboardItem &item : items)
             history->addItem(item);
-        ASSERT_TRUE(waitFor([&] {
-            const QList<ClipboardItem> &listed = history->clipboardItems();
-            return !listed.isEmpty() && listed.first().id == items.last().id;
-        }));
+        ASSERT_TRUE(waitFor([&] { return !history->clipboardItems().isEmpty() && history->clipboardItems()[0].id == items.last().id; }));
     }
+    bool stored(const QUuid &id) { return storage.stored(id).has_value(); }
 };
 
 } // namespace snipbrook::test

@@ -9,31 +9,28 @@ QFuture<QList<VectorSearchResult>> FakeSemanticSearcher::semanticSearch(const QS
     lastLimit = limit;
     auto promise = std::make_shared<QPromise<QList<VectorSearchResult>>>();
     promise->start();
-    QFuture<QList<VectorSearchResult>> future = promise->future();
     if (heldQueries.contains(query)) {
-        m_held.emplace_back(query, std::move(promise));
-        return future;
+        m_held.emplace_back(query, promise);
+        return promise->future();
     }
-    if (cancelAnswers)
+    if (failAnswers)
         promise->future().cancel();
     else
-        promise->addResult(hitsFor(query));
+        promise->addResult(hits);
     promise->finish();
-    return future;
+    return promise->future();
 }
 
 void FakeSemanticSearcher::release(const QString &query)
 {
     heldQueries.removeAll(query);
-    for (auto it = m_held.begin(); it != m_held.end();) {
-        if (it->first != query) {
-            ++it;
-            continue;
-        }
-        it->second->addResult(hitsFor(query));
-        it->second->finish();
-        it = m_held.erase(it);
-    }
+    std::erase_if(m_held, [&](const auto &held) {
+        if (held.first != query)
+            return false;
+        held.second->addResult(hits);
+        held.second->finish();
+        return true;
+    });
 }
 
 } // namespace snipbrook::test
