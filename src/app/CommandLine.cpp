@@ -176,6 +176,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
     return badUsage(QStringLiteral("unknown command '") + command + QStringLiteral("'"));
 }
 
+void printText(const QString &text, FILE *stream)
+{
+    if (text.isEmpty())
+        return;
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.endsWith('\n'))
+        bytes.append('\n');
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
 QString usageText()
 {
     return QStringLiteral(

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -53,5 +55,8 @@ using ParsedCommandLine = std::variant<RunInstance, PrintAndExit, CliRequest>;
 ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::function<QString()> &readStdin);
 
 QString usageText();
+
+// Writes the text and a final line break (when it has none) to the stream; nothing for no text.
+void printText(const QString &text, FILE *stream);
 
 } // namespace snipbrook

@@ -45,16 +45,6 @@ void quitOnSignals(QCoreApplication &app)
     sigaction(SIGTERM, &action, nullptr);
 }
 
-void print(const QString &text, FILE *stream)
-{
-    if (text.isEmpty())
-        return;
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.endsWith('\n'))
-        bytes.append('\n');
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-}
-
 // Qt cannot start on a display it cannot reach; without one Snipbrook still runs for the command
 // line, with capture off.
 void chooseDisplayPlatform()
@@ -111,7 +101,7 @@ int runInstance(int argc, char *argv[])
         // Another instance runs (or is starting): hand the request over instead of opening the
         // same files twice.
         const auto response = sendToInstance(instance.socket, CliRequest{QStringLiteral("activate"), {}}, 5000);
-        print(response ? response->out : QStringLiteral("Snipbrook is already running."), stdout);
+        printText(response ? response->out : QStringLiteral("Snipbrook is already running."), stdout);
         return exitDone;
     }
     quitOnSignals(app);

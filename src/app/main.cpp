@@ -20,16 +20,6 @@ namespace {
 // Generous: a search by meaning over a large history may take a moment.
 constexpr int requestTimeoutMs = 30000;
 
-void print(const QString &text, FILE *stream)
-{
-    if (text.isEmpty())
-        return;
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.endsWith('\n'))
-        bytes.append('\n');
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-}
-
 QString readAllStdin()
 {
     QFile in;
@@ -43,11 +33,11 @@ int runClient(const CliRequest &request)
     const InstancePaths paths = InstancePaths::inRuntimeDir(InstancePaths::runtimeDir());
     const auto response = sendToInstance(paths.socket, request, requestTimeoutMs);
     if (!response) {
-        print(QStringLiteral("snipbrook: Snipbrook is not running (start it with 'snipbrook')"), stderr);
+        printText(QStringLiteral("snipbrook: Snipbrook is not running (start it with 'snipbrook')"), stderr);
         return exitNoInstance;
     }
-    print(response->out, stdout);
-    print(response->err, stderr);
+    printText(response->out, stdout);
+    printText(response->err, stderr);
     return response->exitCode;
 }
 
@@ -66,7 +56,7 @@ int becomeInstance(char *argv0)
     const QByteArray program = QFile::encodeName(instanceProgram());
     char *arguments[] = {argv0, nullptr};
     ::execv(program.constData(), arguments);
-    print(QStringLiteral("snipbrook: cannot start ") + QString::fromLocal8Bit(program) + QStringLiteral(": ") +
+    printText(QStringLiteral("snipbrook: cannot start ") + QString::fromLocal8Bit(program) + QStringLiteral(": ") +
               QString::fromLocal8Bit(std::strerror(errno)),
           stderr);
     return exitFailed;
@@ -81,7 +71,7 @@ int main(int argc, char *argv[])
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const ParsedCommandLine parsed = parseCommandLine(arguments, readAllStdin);
     if (const auto *message = std::get_if<PrintAndExit>(&parsed)) {
-        print(message->text, message->toStderr ? stderr : stdout);
+        printText(message->text, message->toStderr ? stderr : stdout);
         return message->exitCode;
     }
     if (const auto *request = std::get_if<CliRequest>(&parsed))

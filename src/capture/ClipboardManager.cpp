@@ -194,13 +194,7 @@ void ClipboardManager::snapshotArrived(quint64 read, std::optional<PasteboardSna
     const std::optional<ClipboardContentResult> result = readClipboardContent(*snapshot, source);
     if (!result)
         return;
-    ClipboardItem item;
-    item.id = QUuid::createUuid();
-    item.type = result->type;
-    item.content = result->content;
-    item.preview = result->preview;
-    item.metadata = result->metadata;
-    item.timestamp = m_clock.now();
+    const ClipboardItem item = newItem(*result);
     addItem(item);
 }
 
@@ -249,6 +243,18 @@ void ClipboardManager::insertItem(const ClipboardItem &item)
     similaritySearchManager().addItem(item);
 }
 
+ClipboardItem ClipboardManager::newItem(const ClipboardContentResult &result) const
+{
+    ClipboardItem item;
+    item.id = QUuid::createUuid();
+    item.type = result.type;
+    item.content = result.content;
+    item.preview = result.preview;
+    item.metadata = result.metadata;
+    item.timestamp = m_clock.now();
+    return item;
+}
+
 std::optional<ClipboardItem> ClipboardManager::recordText(const QString &text)
 {
     if (trimWhitespaceAndNewlines(text).isEmpty())
@@ -258,13 +264,7 @@ std::optional<ClipboardItem> ClipboardManager::recordText(const QString &text)
     const std::optional<ClipboardContentResult> result = readClipboardContent(snapshot, SourceAppInfo{});
     if (!result)
         return std::nullopt;
-    ClipboardItem item;
-    item.id = QUuid::createUuid();
-    item.type = result->type;
-    item.content = result->content;
-    item.preview = result->preview;
-    item.metadata = result->metadata;
-    item.timestamp = m_clock.now();
+    const ClipboardItem item = newItem(*result);
     addItem(item);
     return item;
 }

@@ -2,6 +2,7 @@
 
 #include "CanonicalContent.h"
 
+#include "model/ClipboardContentResult.h"
 #include "model/ClipboardCopyError.h"
 #include "model/ClipboardItem.h"
 #include "model/SimilaritySearchResult.h"
@@ -126,6 +127,8 @@ private:
     void readTimedOut();
     void finishRead();
     void insertItem(const ClipboardItem &item);
+    // A fresh item (new id, captured now, not a favourite) for what a read produced.
+    ClipboardItem newItem(const ClipboardContentResult &result) const;
     void completeCopy(const ClipboardItem &item, const std::optional<ClipboardCopyError> &error,
                       std::function<void()> completion);
     void deleteStoredDuplicates(QList<QUuid> ids, qsizetype next, QList<ClipboardItem> unique);

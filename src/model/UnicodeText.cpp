@@ -75,6 +75,25 @@ QString firstGraphemes(const QString &text, qsizetype count)
     return offset >= text.size() ? text : text.left(offset);
 }
 
+std::vector<QStringView> graphemeClusters(const QString &text)
+{
+    std::vector<QStringView> clusters;
+    icu::BreakIterator *it = graphemeIterator();
+    if (!it) {
+        for (qsizetype i = 0; i < text.size(); ++i)
+            clusters.push_back(QStringView(text).sliced(i, 1));
+        return clusters;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    UText ut = UTEXT_INITIALIZER;
+    utext_openUChars(&ut, uchars(text), text.size(), &status);
+    it->setText(&ut, status);
+    for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next())
+        clusters.push_back(QStringView(text).sliced(start, end - start));
+    utext_close(&ut);
+    return clusters;
+}
+
 qsizetype graphemeCount(const QString &text, qsizetype limit)
 {
     if (text.isEmpty())

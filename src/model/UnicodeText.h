@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+
+#include <vector>
 
 namespace snipbrook {
 
@@ -14,6 +17,9 @@ QString trimWhitespaceAndNewlines(const QString &text);
 // The first `count` user-perceived characters (extended grapheme clusters) of `text`, or the
 // whole text when it is not longer.
 QString firstGraphemes(const QString &text, qsizetype count);
+
+// The user-perceived characters (extended grapheme clusters) of the text, as views into it.
+std::vector<QStringView> graphemeClusters(const QString &text);
 
 // Number of extended grapheme clusters, counting no further than `limit` (so callers that only
 // compare with a bound never walk a huge text).
