@@ -29,14 +29,13 @@ void await(QFuture<T> future)
     EXPECT_TRUE(waitFor([&] { return future.isFinished(); }, 20000));
 }
 
-ClipboardItem item(int n, const QString &content, bool favorite = false)
+ClipboardItem item(int n, const QString &content)
 {
     ClipboardItem item;
     item.id = QUuid(QStringLiteral("10000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')));
     item.content = content;
     item.preview = content.left(30);
     item.timestamp = QDateTime::fromSecsSinceEpoch(1'700'000'000 + n, Qt::UTC);
-    item.isFavorite = favorite;
     return item;
 }
 
@@ -51,10 +50,12 @@ QList<ClipboardItem> legacyItems(int count)
 // The store, the index and the preferences of one installation; start() is one run of the program.
 class Installation : public ::testing::Test {
 protected:
-    void start()
+    void start(const QString &storeDir = {})
     {
-        stop();
-        store = std::make_unique<CoreDataManager>(dataDir.path(), [](const QString &) {});
+        hybrid.reset();
+        vectors.reset();
+        store.reset();
+        store = std::make_unique<CoreDataManager>(storeDir.isEmpty() ? dataDir.path() : storeDir, [](const QString &) {});
         vectors = std::make_unique<VectorStoreManager>(embedder, documents.path());
         hybrid = std::make_unique<HybridDataManager>(*store, *vectors, preferences, documents.path(), 0ms);
     }
@@ -66,13 +67,6 @@ protected:
         await(hybrid->missingEntriesIndexed());
     }
 
-    void stop()
-    {
-        hybrid.reset();
-        vectors.reset();
-        store.reset();
-    }
-
     void writeLegacy(const QList<ClipboardItem> &items, const QList<QUuid> &favorites)
     {
         QJsonArray history, ids;
@@ -80,18 +74,18 @@ protected:
             history.append(item.toJson());
         for (const QUuid &id : favorites)
             ids.append(uuidString(id));
-        write("clipboard_history.json", QJsonDocument(history).toJson());
-        write("favorites.json", QJsonDocument(ids).toJson());
+        write(documents.filePath("clipboard_history.json"), QJsonDocument(history).toJson());
+        write(documents.filePath("favorites.json"), QJsonDocument(ids).toJson());
     }
 
-    void write(const QString &name, const QByteArray &bytes)
+    static void write(const QString &path, const QByteArray &bytes)
     {
-        QFile file(QDir(documents.path()).filePath(name));
+        QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
 
-    QString backupFolder() const { return QDir(documents.path()).filePath("json_backup"); }
+    QString backup(const char *name = "") const { return QDir(documents.filePath("json_backup")).filePath(name); }
 
     int indexEntries()
     {
@@ -113,19 +107,12 @@ protected:
 
 TEST_F(Installation, FirstStartWithoutUsableLegacyFilesSetsTheFlagAndMakesNoBackup)
 {
-    write("clipboard_history.json", "[{\"id\": 1}"); // corrupt: nothing to import
+    write(documents.filePath("clipboard_history.json"), "[{\"id\": 1}"); // corrupt: nothing to import
     startAndWait();
-    EXPECT_EQ(log.count("⚠️ No existing clipboard data found or failed to load: "), 1);
-    const QStringList lines = log.lines();
-    const auto at = [&](const QString &line) { return lines.indexOf(line); };
-    EXPECT_LT(at("🚀 Initializing HybridDataManager..."), at("🔄 Starting migration from JSON to Core Data + Vector Store..."));
-    EXPECT_LT(at("🔄 Starting migration from JSON to Core Data + Vector Store..."), at("ℹ️ No existing JSON data to migrate"));
-    EXPECT_LT(at("ℹ️ No existing JSON data to migrate"), at("✅ HybridDataManager initialized successfully"));
     EXPECT_TRUE(preferences.boolean(flag));
-    EXPECT_TRUE(hybrid->hasMigratedFromJSON());
     EXPECT_FALSE(hybrid->isMigrating());
     EXPECT_EQ(hybrid->migrationProgress(), 1.0);
-    EXPECT_FALSE(QFileInfo::exists(backupFolder()));
+    EXPECT_FALSE(QFileInfo::exists(backup()));
     EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
 
     // The next start does not look at the legacy files again.
@@ -148,21 +135,16 @@ TEST_F(Installation, MigrationImportsInChunksWithFavouritesFromTheFavouritesFile
 
     QStringList milestones;
     for (const QString &line : log.lines())
-        if (line.startsWith("📦") || line.startsWith("📊") || line.startsWith("✅ JSON backup") || line.startsWith("✅ Migration")
-            || line.startsWith("✅ Batch indexed") || line.startsWith("✅ HybridDataManager"))
+        if (line.startsWith("📊") || line.startsWith("✅ Batch indexed") || line.startsWith("✅ JSON backup"))
             milestones.append(line);
-    EXPECT_EQ(milestones, QStringList({"📦 Found 120 items to migrate",
-                                       "✅ Batch indexed 49 items", "📊 Migration progress: 33%",
+    EXPECT_EQ(milestones, QStringList({"✅ Batch indexed 49 items", "📊 Migration progress: 33%",
                                        "✅ Batch indexed 50 items", "📊 Migration progress: 66%",
                                        "✅ Batch indexed 20 items", "📊 Migration progress: 100%",
-                                       "✅ JSON backup created at: " + backupFolder(),
-                                       "✅ Migration completed successfully",
-                                       "✅ HybridDataManager initialized successfully"}));
+                                       "✅ JSON backup created at: " + backup()}));
     ASSERT_EQ(progress.count(), 3);
     EXPECT_DOUBLE_EQ(progress[0][0].toDouble(), 1.0 / 3.0);
     EXPECT_EQ(progress[2][0].toDouble(), 1.0);
     ASSERT_EQ(migrating.count(), 2);
-    EXPECT_TRUE(migrating[0][0].toBool());
     EXPECT_FALSE(migrating[1][0].toBool());
     EXPECT_TRUE(preferences.boolean(flag));
 
@@ -173,39 +155,29 @@ TEST_F(Installation, MigrationImportsInChunksWithFavouritesFromTheFavouritesFile
         favourites.insert(favourite.id);
     EXPECT_EQ(favourites, QSet<QUuid>({items[1].id, items[7].id}));
     EXPECT_EQ(indexEntries(), 119);
-
-    for (const char *name : {"clipboard_history_backup.json", "favorites_backup.json"}) {
-        const QString path = QDir(backupFolder()).filePath(name);
-        EXPECT_TRUE(QFileInfo::exists(path)) << name;
-        EXPECT_EQ(QFile::permissions(path) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser);
-    }
+    for (const char *name : {"clipboard_history_backup.json", "favorites_backup.json"})
+        EXPECT_EQ(QFile::permissions(backup(name)) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser) << name;
 }
 
 TEST_F(Installation, AnExistingBackupFailsTheBackupButNotTheMigration)
 {
     writeLegacy(legacyItems(3), {});
-    ASSERT_TRUE(QDir().mkpath(backupFolder()));
-    QFile existing(QDir(backupFolder()).filePath("clipboard_history_backup.json"));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("older backup");
-    existing.close();
+    ASSERT_TRUE(QDir().mkpath(backup()));
+    write(backup("clipboard_history_backup.json"), "older backup");
 
     startAndWait();
     EXPECT_EQ(log.count("⚠️ Failed to create JSON backup: "), 1);
-    EXPECT_EQ(log.count("✅ JSON backup created at: "), 0);
-    EXPECT_TRUE(log.contains("✅ Migration completed successfully"));
     EXPECT_TRUE(preferences.boolean(flag));
     EXPECT_EQ(hybrid->loadItems(std::nullopt).size(), 3);
-    QFile kept(QDir(backupFolder()).filePath("clipboard_history_backup.json"));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), "older backup");
+    QFile kept(backup("clipboard_history_backup.json"));
+    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "older backup");
 }
 
 TEST_F(Installation, ResetStaysResetAcrossARestart)
 {
     writeLegacy(legacyItems(4), {});
     startAndWait();
-    await(hybrid->saveItem(item(50, "captured after the import")));
+    await(hybrid->saveItem(item(50, "captured after the import"))); // leaves an index save pending
     ASSERT_EQ(hybrid->loadItems(std::nullopt).size(), 5);
 
     log.clear();
@@ -213,12 +185,9 @@ TEST_F(Installation, ResetStaysResetAcrossARestart)
     EXPECT_EQ(log.count("✅ Core Data context saved successfully"), 1); // one transaction for all
     EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
     EXPECT_EQ(indexEntries(), 0);
-    EXPECT_TRUE(log.contains("🧹 All data reset"));
-    EXPECT_TRUE(preferences.boolean(flag));
 
-    log.clear();
     startAndWait();
-    EXPECT_EQ(log.count("🔄 Starting migration"), 0);
+    EXPECT_TRUE(preferences.boolean(flag));
     EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
     EXPECT_EQ(indexEntries(), 0);
 }
@@ -229,30 +198,16 @@ TEST_F(Installation, SaveUpdateAndDeleteKeepStoreAndIndexInStep)
     startAndWait();
     ClipboardItem first = item(1, "meeting notes for the quarterly review");
     await(hybrid->saveItem(first));
-    await(hybrid->saveItem(first)); // already stored: indexed again all the same
-    EXPECT_EQ(log.count("✅ Saved clipboard item: " + uuidString(first.id)), 2);
-    EXPECT_EQ(log.count("⚠️ Clipboard item already exists: "), 1);
-    EXPECT_EQ(vectors->indexedItemsCount(), 2);
-
     first.content = "grocery list with apples";
     first.isFavorite = true;
-    first.metadata = ClipboardMetadata{};
-    first.metadata->sourceApp = "Editor";
     await(hybrid->updateItem(first));
     const auto stored = hybrid->loadItems(1);
     ASSERT_EQ(stored.size(), 1);
-    EXPECT_EQ(std::tie(stored[0].content, stored[0].isFavorite, stored[0].metadata),
-              std::tie(first.content, first.isFavorite, first.metadata));
-    EXPECT_TRUE(log.contains("✅ Updated clipboard item: " + uuidString(first.id)));
+    EXPECT_EQ(std::tie(stored[0].content, stored[0].isFavorite), std::tie(first.content, first.isFavorite));
+    EXPECT_EQ(hybrid->searchItems("apples").size(), 1);
 
-    // An item without a record is still re-indexed; a delete of it still logs.
-    const ClipboardItem ghost = item(2, "never stored but updated");
-    await(hybrid->updateItem(ghost));
-    EXPECT_TRUE(log.contains("✅ Updated clipboard item: " + uuidString(ghost.id)));
-    EXPECT_EQ(indexEntries(), 2);
-    await(hybrid->deleteItem(ghost.id));
+    EXPECT_EQ(indexEntries(), 1);
     await(hybrid->deleteItem(first.id));
-    EXPECT_TRUE(log.contains("✅ Deleted clipboard item: " + uuidString(ghost.id)));
     EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
     EXPECT_EQ(indexEntries(), 0);
 }
@@ -262,14 +217,12 @@ TEST_F(Installation, ItemsCapturedBeforeACrashAreSearchableAfterTheRestart)
     preferences.setBoolean(flag, true);
     startAndWait();
     await(hybrid->saveItem(item(1, "saved normally before quitting")));
-    stop(); // quitting writes the index
 
     // A crash: the store has the record, the index file never heard of it.
     start();
     store->createItem(item(2, "stored just before the crash"));
     ASSERT_TRUE(waitFor([&] { return hybrid->isInitialized(); }));
     await(hybrid->missingEntriesIndexed());
-    EXPECT_TRUE(log.contains("🔄 Indexing 1 stored items missing from the vector index"));
     EXPECT_EQ(indexEntries(), 2);
 }
 
@@ -278,17 +231,11 @@ TEST_F(Installation, AnImportTheStoreCouldNotSaveRunsAgainAtTheNextStart)
     writeLegacy(legacyItems(3), {});
     // A store that cannot be opened fails every write (the fatal handler returns in tests).
     QTemporaryDir other;
-    QFile blocker(other.filePath("store"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    store = std::make_unique<CoreDataManager>(other.filePath("store"), [](const QString &) {});
-    vectors = std::make_unique<VectorStoreManager>(embedder, documents.path());
-    hybrid = std::make_unique<HybridDataManager>(*store, *vectors, preferences, documents.path(), 0ms);
+    write(other.filePath("store"), QByteArray());
+    start(other.filePath("store"));
     ASSERT_TRUE(waitFor([&] { return hybrid->isInitialized(); }, 20000));
     EXPECT_FALSE(preferences.boolean(flag));
-    EXPECT_EQ(log.count("⚠️ Migration incomplete: "), 1);
     EXPECT_EQ(log.count("✅ Migration completed successfully"), 0);
-    stop();
 
     // With a working store the next start imports again.
     startAndWait();

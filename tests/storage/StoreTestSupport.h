@@ -2,24 +2,13 @@
 
 #include "model/ClipboardItem.h"
 #include "storage/CoreDataManager.h"
+#include "support/WaitFor.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QTemporaryDir>
 
 #include <memory>
 
 namespace snipbrook::test {
-
-// Processes events until the condition holds or five seconds pass; returns the condition.
-template <typename Condition>
-bool processEventsUntil(Condition condition)
-{
-    QDeadlineTimer deadline(5000);
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
 
 inline ClipboardItem makeItem(const QString &content, qint64 msAfterEpoch,
                               ClipboardItemType type = ClipboardItemType::text)
@@ -34,17 +23,14 @@ inline ClipboardItem makeItem(const QString &content, qint64 msAfterEpoch,
 }
 
 // A store in a fresh temporary folder; fatal errors are recorded instead of ending the test.
-class TemporaryStore {
-public:
+struct TemporaryStore {
     TemporaryStore() { reopen(); }
-
     // Closes the connections and opens the same file again, as a restart would.
     void reopen()
     {
         store.reset();
         store = std::make_unique<CoreDataManager>(dataDir(), [this](const QString &m) { fatalMessages.append(m); });
     }
-
     QString dataDir() const { return folder.path() + QStringLiteral("/Snipbrook"); }
     CoreDataManager *operator->() const { return store.get(); }
 

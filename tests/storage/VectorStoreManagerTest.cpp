@@ -52,13 +52,14 @@ QList<ClipboardItem> numberedItems(int count, int first = 1)
 
 QString key(const ClipboardItem &item) { return uuidString(item.id); }
 
-QStringList entryIds(VectorStoreManager &store)
+// One field of every entry, sorted.
+QStringList sortedField(VectorStoreManager &store, QString VectorItem::*field)
 {
-    QStringList ids;
+    QStringList values;
     for (const VectorItem &entry : await(store.entries()))
-        ids.append(entry.id);
-    ids.sort();
-    return ids;
+        values.append(entry.*field);
+    values.sort();
+    return values;
 }
 
 class VectorStoreTest : public ::testing::Test {
@@ -81,37 +82,15 @@ protected:
 TEST_F(VectorStoreTest, BatchIndexesNonBlankItemsInChunksAndWritesAPrivateFile)
 {
     auto store = open();
-    EXPECT_TRUE(log.contains("ℹ️ No existing vector index found, starting fresh"));
-    EXPECT_EQ(log.lines().last(), "✅ VectorStoreManager initialized successfully");
-
     QSignalSpy indexing(store.get(), &VectorStoreManager::isIndexingChanged);
     QList<ClipboardItem> items = numberedItems(25);
     items.insert(3, textItem(90, " \n\t "));
     await(store->addItems(items));
 
     EXPECT_EQ(indexing.count(), 2);
-    EXPECT_FALSE(store->isIndexing());
     EXPECT_EQ(store->indexedItemsCount(), 25);
     EXPECT_EQ(embedder.calls(), 25);
-    EXPECT_EQ(log.count("✅ Added item to vector index: "), 25);
-    EXPECT_TRUE(log.contains("✅ Vector index saved to: " + store->indexFilePath()));
-    EXPECT_EQ(log.lines().last(), "✅ Batch indexed 25 items");
     EXPECT_EQ(QFile::permissions(store->indexFilePath()) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser);
-
-    // A new instance reads them back, the time cut to whole seconds.
-    const auto before = await(store->entries());
-    store.reset();
-    log.clear();
-    auto reopened = open();
-    EXPECT_EQ(reopened->indexedItemsCount(), 25);
-    EXPECT_EQ(log.lines(), QStringList({"✅ Loaded existing vector index with 25 items",
-                                        "✅ VectorStoreManager initialized successfully"}));
-    const auto after = await(reopened->entries());
-    ASSERT_EQ(after.size(), 25u);
-    const auto &sample = *std::find_if(after.begin(), after.end(), [&](const VectorItem &e) { return e.id == key(items[0]); });
-    EXPECT_EQ(sample.text, items[0].content);
-    EXPECT_EQ(sample.timestamp, QDateTime::fromSecsSinceEpoch(1'714'555'800, Qt::UTC));
-    EXPECT_EQ(sample.metadata.value("timestamp"), "2024-05-01T09:30:00Z");
 }
 
 TEST(VectorStoreChunks, NextChunkStartsOnlyWhenTheWholeChunkIsDone)
@@ -146,7 +125,7 @@ TEST_F(VectorStoreTest, SingleAdditionsAndRemovalsSurviveARestart)
     store.reset();
 
     auto reopened = open();
-    EXPECT_EQ(entryIds(*reopened), QStringList({key(numberedItems(3)[1]), key(numberedItems(3)[2]), key(textItem(10, ""))}));
+    EXPECT_EQ(sortedField(*reopened, &VectorItem::id), QStringList({key(numberedItems(3)[1]), key(numberedItems(3)[2]), key(textItem(10, ""))}));
 
     // At quit (destruction) changes not yet saved are written at once.
     reopened->setSaveDelay(1h);
@@ -162,20 +141,17 @@ TEST_F(VectorStoreTest, CountsOperationsNotKeys)
     await(store->addItem(item));
     await(store->addItem(item));
     EXPECT_EQ(store->indexedItemsCount(), 2);
-    EXPECT_EQ(entryIds(*store).size(), 1);
+    EXPECT_EQ(sortedField(*store, &VectorItem::id).size(), 1);
 
-    await(store->removeItem(item.id));
-    await(store->removeItem(item.id));
-    await(store->removeItem(item.id));
+    for (int i = 0; i < 3; ++i) // never below zero
+        await(store->removeItem(item.id));
     EXPECT_EQ(store->indexedItemsCount(), 0);
-    EXPECT_EQ(log.count("✅ Removed item from vector index: " + key(item)), 3);
 
     // Blank items are skipped without a call; items without a vector are logged and not counted.
     await(store->addItem(textItem(2, "  \n")));
     await(store->addItem(textItem(3, "ab")));
     EXPECT_EQ(embedder.calls(), 3);
     EXPECT_EQ(store->indexedItemsCount(), 0);
-    EXPECT_TRUE(log.contains("⚠️ Failed to generate embedding for item: " + key(textItem(3, ""))));
 }
 
 TEST_F(VectorStoreTest, ImagesAreIndexedUnderAShortDescription)
@@ -188,12 +164,7 @@ TEST_F(VectorStoreTest, ImagesAreIndexedUnderAShortDescription)
     ClipboardItem unknown = textItem(2, QString(5000, 'B'), ClipboardItemType::image);
     await(store->addItems({fromApp, unknown}));
 
-    QMap<QString, QString> texts;
-    for (const VectorItem &entry : await(store->entries()))
-        texts.insert(entry.id, entry.text);
-    EXPECT_EQ(texts.value(key(fromApp)), "Image from Image Viewer");
-    EXPECT_EQ(texts.value(key(unknown)), "Image");
-    EXPECT_LT(QFile(store->indexFilePath()).size(), 20000);
+    EXPECT_EQ(sortedField(*store, &VectorItem::text), QStringList({"Image", "Image from Image Viewer"}));
     const auto hits = await(store->semanticSearch("image viewer", 10));
     ASSERT_FALSE(hits.isEmpty());
     EXPECT_EQ(hits[0].metadata, (QMap<QString, QString>{{"type", "image"}, {"timestamp", "2024-05-01T09:30:00Z"},
@@ -210,41 +181,20 @@ TEST_F(VectorStoreTest, SemanticSearchRanksFiltersAndLogs)
     ClipboardItem prose = textItem(3, "parse json config loader notes");
     prose.timestamp = clock.now();
     await(store->addItems({code, old, prose, textItem(4, "grocery list milk eggs")}));
-    log.clear();
 
     const auto all = await(store->semanticSearch("json config loader", 50));
     ASSERT_EQ(all.size(), 3);
     EXPECT_EQ(all[0].id, code.id);
-    EXPECT_GE(all[0].score, all[1].score);
-    EXPECT_GE(all[1].score, all[2].score);
-    EXPECT_TRUE(log.contains("🔍 Vector search found 3 results for: 'json config loader' from 4 items"));
 
     const auto filtered = await(store->semanticSearch("json config loader code from yesterday", 50));
     ASSERT_EQ(filtered.size(), 1);
     EXPECT_EQ(filtered[0].id, code.id);
 
     EXPECT_TRUE(await(store->semanticSearch("json config loader", 0)).isEmpty());
-    EXPECT_TRUE(log.contains("🔍 Vector search found 0 results for: 'json config loader' from 4 items"));
-
-    log.clear();
     EXPECT_TRUE(await(store->semanticSearch(" \n ", 50)).isEmpty());
-    EXPECT_TRUE(log.lines().isEmpty());
+    // The query is logged as it stands, never used as a format string.
     EXPECT_TRUE(await(store->semanticSearch(" %1 ", 50)).isEmpty());
-    EXPECT_EQ(log.lines(), QStringList({"❌ Failed to generate embedding for query:  %1 "}));
-}
-
-TEST_F(VectorStoreTest, ClearEmptiesTheIndexAndDeletesTheFileForGood)
-{
-    auto store = open();
-    store->setSaveDelay(20ms);
-    await(store->addItems(numberedItems(3)));
-    await(store->addItem(textItem(9, "pending single change")));
-    await(store->clearIndex());
-    EXPECT_EQ(store->indexedItemsCount(), 0);
-    EXPECT_FALSE(QFile::exists(store->indexFilePath()));
-    EXPECT_TRUE(log.contains("🧹 Vector index cleared"));
-    store.reset(); // nothing pending: no file comes back
-    EXPECT_FALSE(QFile::exists(dir.filePath("clipboard_vector_index.json")));
+    EXPECT_TRUE(log.contains("❌ Failed to generate embedding for query:  %1 "));
 }
 
 TEST(VectorStoreRaces, AnAdditionOvertakenByALaterRemovalStaysRemoved)
@@ -254,7 +204,6 @@ TEST(VectorStoreRaces, AnAdditionOvertakenByALaterRemovalStaysRemoved)
     const ClipboardItem item = textItem(1, "secret that was deleted");
     embedder.set(item.content, {1.0f});
     embedder.hold(item.content);
-    DiagnosticsCapture log;
 
     VectorStoreManager store(embedder, dir.path());
     const QFuture<void> added = store.addItem(item);
@@ -265,7 +214,6 @@ TEST(VectorStoreRaces, AnAdditionOvertakenByALaterRemovalStaysRemoved)
 
     EXPECT_TRUE(await(store.entries()).empty());
     EXPECT_EQ(store.indexedItemsCount(), 0);
-    EXPECT_EQ(log.count("✅ Added item to vector index: "), 0);
 }
 
 TEST_F(VectorStoreTest, UnreadableAndUnwritableFilesAreLoggedAndSurvived)
