@@ -83,26 +83,26 @@ protected:
         return std::make_unique<X11Pasteboard>(options);
     }
 
-    bool waitForChangeAfter(qint64 count)
+    // Runs `copy` and waits until the pasteboard has seen the change.
+    template <typename Copy>
+    void copyAndWait(Copy copy)
     {
-        return QTest::qWaitFor([&] { return pasteboard->changeCount() > count; }, 10000);
+        const qint64 before = pasteboard->changeCount();
+        copy();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return pasteboard->changeCount() > before; }, 10000)) << "not seen";
     }
 
     // Another application copies: xclip owns the clipboard until someone else takes it.
     QProcess *copyWithXclip(const QString &type, const QByteArray &bytes)
     {
-        const qint64 before = pasteboard->changeCount();
-        owners.push_back(startXclipOwner(type, bytes));
+        copyAndWait([&] { owners.push_back(startXclipOwner(type, bytes)); });
         EXPECT_TRUE(owners.back()) << "xclip did not start";
-        EXPECT_TRUE(waitForChangeAfter(before)) << "the copy was not seen";
         return owners.back().get();
     }
 
     void ownAndWait(TestSelectionOwner &owner, std::map<QByteArray, QByteArray> representations, int chunk = 0)
     {
-        const qint64 before = pasteboard->changeCount();
-        owner.own(std::move(representations), chunk);
-        EXPECT_TRUE(waitForChangeAfter(before)) << "the copy was not seen";
+        copyAndWait([&] { owner.own(std::move(representations), chunk); });
     }
 
     // The snapshot read; nothing when the read failed or the handler was not called in time.
@@ -307,9 +307,7 @@ TEST_F(X11PasteboardTest, OnlyAnOwnerThatQuitsRaisesTheEmptyClipboardHook)
     // Emptying it on purpose (as password managers do) is respected.
     TestSelectionOwner clearing(testDisplay());
     ownAndWait(clearing, {{"UTF8_STRING", "password"}});
-    const qint64 count = pasteboard->changeCount();
-    clearing.release();
-    ASSERT_TRUE(waitForChangeAfter(count));
+    copyAndWait([&] { clearing.release(); });
     EXPECT_EQ(emptied.count(), 1);
 }
 
