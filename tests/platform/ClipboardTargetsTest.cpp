@@ -18,12 +18,6 @@ TEST(ClipboardTargetsTest, PlanSkipsPseudoTargetsAndOrdersByPreference)
     EXPECT_EQ(plan.urlTarget, QStringLiteral("text/uri-list"));
     EXPECT_EQ(plan.textTargets,
               QStringList({QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain"), QStringLiteral("STRING")}));
-
-    const ClipboardReadPlan onlyPseudo = planClipboardRead({QStringLiteral("TARGETS"), QStringLiteral("TIMESTAMP")});
-    EXPECT_FALSE(onlyPseudo.secretHintTarget);
-    EXPECT_TRUE(onlyPseudo.imageTargets.isEmpty());
-    EXPECT_FALSE(onlyPseudo.urlTarget);
-    EXPECT_TRUE(onlyPseudo.textTargets.isEmpty());
 }
 
 TEST(ClipboardTargetsTest, DecodesWhatOwnersReallySend)
@@ -35,10 +29,6 @@ TEST(ClipboardTargetsTest, DecodesWhatOwnersReallySend)
     ASSERT_EQ(list.size(), 2);
     EXPECT_EQ(list[0].toLocalFile(), QStringLiteral("/tmp/report 2024.pdf"));
     EXPECT_EQ(list[1].host(), QStringLiteral("example.org"));
-
-    const QList<QUrl> gnome =
-        decodeClipboardUrls(QStringLiteral("x-special/gnome-copied-files"), "cut\nfile:///a.txt\nfile:///b.txt");
-    EXPECT_EQ(gnome, QList<QUrl>({QUrl(QStringLiteral("file:///a.txt")), QUrl(QStringLiteral("file:///b.txt"))}));
 
     EXPECT_EQ(decodeClipboardText(QStringLiteral("STRING"), "caf\xe9"), QStringLiteral("café"));
     EXPECT_EQ(decodeClipboardText(QStringLiteral("UTF8_STRING"), QByteArray("caf\xc3\xa9\0", 6)), QStringLiteral("café"));

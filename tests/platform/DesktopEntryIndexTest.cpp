@@ -12,7 +12,7 @@ namespace {
 
 class DesktopEntryIndexTest : public ::testing::Test {
 protected:
-    void write(const QTemporaryDir &dataDir, const QString &relative, const QByteArray &contents)
+    static void write(const QTemporaryDir &dataDir, const QString &relative, const QByteArray &contents)
     {
         const QString path = dataDir.filePath(QStringLiteral("applications/") + relative);
         QDir().mkpath(QFileInfo(path).path());
@@ -21,10 +21,7 @@ protected:
         file.write(contents);
     }
 
-    static QByteArray application(const QByteArray &lines)
-    {
-        return "[Desktop Entry]\nType=Application\n" + lines + "\n";
-    }
+    static QByteArray application(const QByteArray &lines) { return "[Desktop Entry]\nType=Application\n" + lines + "\n"; }
 
     QTemporaryDir home;
     QTemporaryDir system;
@@ -63,9 +60,6 @@ TEST_F(DesktopEntryIndexTest, EarlierFoldersWinAndOnlyShownApplicationsCount)
               QStringLiteral("Schreiber"));
     EXPECT_EQ(DesktopEntryIndex(QStringList{home.path()}, QStringLiteral("C")).byId(QStringLiteral("editor"))->name,
               QStringLiteral("Editor"));
-    EXPECT_EQ(DesktopEntryIndex::localeKeys(QStringLiteral("sr_RS.UTF-8@latin")),
-              QStringList({QStringLiteral("sr_RS@latin"), QStringLiteral("sr_RS"), QStringLiteral("sr@latin"),
-                           QStringLiteral("sr")}));
 }
 
 TEST_F(DesktopEntryIndexTest, WindowClassesMatchStartupClassBeforeFileName)

@@ -1,8 +1,6 @@
 #include "TestSelectionOwner.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
@@ -18,20 +16,14 @@ TestSelectionOwner::TestSelectionOwner(const QString &display)
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window, screen->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
     m_clipboard = atom("CLIPBOARD");
-    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_thread = std::thread([this] { run(); });
 }
 
 TestSelectionOwner::~TestSelectionOwner()
 {
-    if (m_thread.joinable()) {
-        m_stop = true;
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
+    m_stop = true;
+    if (m_thread.joinable())
         m_thread.join();
-    }
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
     xcb_disconnect(m_connection);
 }
 
@@ -92,8 +84,9 @@ void TestSelectionOwner::run()
         xcb_flush(m_connection);
         if (xcb_connection_has_error(m_connection))
             return;
-        pollfd waits[2] = {{xcb_get_file_descriptor(m_connection), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        ::poll(waits, 2, -1);
+        // Wakes for the X server at once, and now and then to see whether it should stop.
+        pollfd wait{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+        ::poll(&wait, 1, 50);
     }
 }
 
@@ -129,13 +122,8 @@ void TestSelectionOwner::answer(const xcb_selection_request_event_t &request)
     } else {
         property = XCB_ATOM_NONE;
     }
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = property;
+    const xcb_selection_notify_event_t notify{
+        XCB_SELECTION_NOTIFY, 0, 0, request.time, request.requestor, request.selection, request.target, property};
     xcb_send_event(m_connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
 }
 

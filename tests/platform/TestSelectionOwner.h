@@ -56,7 +56,6 @@ private:
     xcb_connection_t *m_connection = nullptr;
     xcb_window_t m_window = XCB_WINDOW_NONE;
     xcb_atom_t m_clipboard = XCB_ATOM_NONE;
-    int m_wakeFd = -1;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_hung{false};
     mutable std::mutex m_mutex;

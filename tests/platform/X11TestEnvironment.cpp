@@ -11,15 +11,12 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace snipbrook::test {
 namespace {
 
-std::unique_ptr<QProcess> &windowManager()
-{
-    static std::unique_ptr<QProcess> process;
-    return process;
-}
+std::unique_ptr<QProcess> windowManager;
 
 xcb_atom_t internAtom(xcb_connection_t *c, const char *name)
 {
@@ -30,21 +27,26 @@ xcb_atom_t internAtom(xcb_connection_t *c, const char *name)
     return atom;
 }
 
-std::optional<quint32> windowProperty(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property)
-{
-    xcb_get_property_reply_t *reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_ATOM_WINDOW, 0, 1), nullptr);
-    std::optional<quint32> value;
-    if (reply && xcb_get_property_value_length(reply) == 4)
-        value = *static_cast<const quint32 *>(xcb_get_property_value(reply));
-    std::free(reply);
-    return value;
-}
+// A short-lived connection to the test display.
+struct Connection {
+    xcb_connection_t *c = xcb_connect(testDisplay().toLocal8Bit().constData(), nullptr);
+    ~Connection() { xcb_disconnect(c); }
+    bool ok() const { return !xcb_connection_has_error(c); }
+    const xcb_screen_t *screen() const { return xcb_setup_roots_iterator(xcb_get_setup(c)).data; }
+};
 
-void setProperty(xcb_connection_t *c, xcb_window_t window, const char *name, xcb_atom_t type, uint8_t format,
-                 uint32_t length, const void *data)
+// The windows a WINDOW property of `window` names.
+std::vector<quint32> windowList(xcb_connection_t *c, xcb_window_t window, const char *property)
 {
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, internAtom(c, name), type, format, length, data);
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, internAtom(c, property), XCB_ATOM_WINDOW, 0, 4096), nullptr);
+    std::vector<quint32> windows;
+    if (reply) {
+        const auto *values = static_cast<const quint32 *>(xcb_get_property_value(reply));
+        windows.assign(values, values + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return windows;
 }
 
 } // namespace
@@ -95,65 +97,47 @@ std::optional<QByteArray> xclipRead(const QString &type)
 // honour requests about it.
 bool isManaged(quint32 window)
 {
-    xcb_connection_t *c = xcb_connect(testDisplay().toLocal8Bit().constData(), nullptr);
-    bool managed = false;
-    if (!xcb_connection_has_error(c)) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        xcb_get_property_reply_t *reply = xcb_get_property_reply(
-            c, xcb_get_property(c, 0, root, internAtom(c, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 4096), nullptr);
-        if (reply) {
-            const auto *clients = static_cast<const quint32 *>(xcb_get_property_value(reply));
-            const int count = xcb_get_property_value_length(reply) / 4;
-            managed = std::find(clients, clients + count, window) != clients + count;
-        }
-        std::free(reply);
-    }
-    xcb_disconnect(c);
-    return managed;
+    const Connection x;
+    if (!x.ok())
+        return false;
+    const std::vector<quint32> clients = windowList(x.c, x.screen()->root, "_NET_CLIENT_LIST");
+    return std::find(clients.begin(), clients.end(), window) != clients.end();
 }
 
 bool windowManagerRunning()
 {
-    xcb_connection_t *c = xcb_connect(testDisplay().toLocal8Bit().constData(), nullptr);
-    bool running = false;
-    if (!xcb_connection_has_error(c)) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const xcb_atom_t check = internAtom(c, "_NET_SUPPORTING_WM_CHECK");
-        const std::optional<quint32> window = windowProperty(c, root, check);
-        running = window && windowProperty(c, *window, check) == window;
-    }
-    xcb_disconnect(c);
-    return running;
+    const Connection x;
+    if (!x.ok())
+        return false;
+    const std::vector<quint32> check = windowList(x.c, x.screen()->root, "_NET_SUPPORTING_WM_CHECK");
+    return check.size() == 1 && windowList(x.c, check.front(), "_NET_SUPPORTING_WM_CHECK") == check;
 }
 
 // The window manager announces itself before it takes on new windows; a window mapped in
 // between stays unmanaged. A probe window, mapped again until it is managed, shows it is ready.
 bool windowManagerManagesWindows()
 {
-    xcb_connection_t *c = xcb_connect(testDisplay().toLocal8Bit().constData(), nullptr);
-    if (xcb_connection_has_error(c)) {
-        xcb_disconnect(c);
+    const Connection x;
+    if (!x.ok())
         return false;
-    }
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const xcb_window_t probe = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen->root_visual, 0, nullptr);
+    const xcb_window_t probe = xcb_generate_id(x.c);
+    xcb_create_window(x.c, XCB_COPY_FROM_PARENT, probe, x.screen()->root, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, x.screen()->root_visual, 0, nullptr);
     bool managed = false;
     for (int attempt = 0; attempt < 20 && !managed; ++attempt) {
-        xcb_unmap_window(c, probe);
-        xcb_map_window(c, probe);
-        xcb_flush(c);
+        xcb_unmap_window(x.c, probe);
+        xcb_map_window(x.c, probe);
+        xcb_flush(x.c);
         managed = QTest::qWaitFor([&] { return isManaged(probe); }, 500);
     }
-    xcb_destroy_window(c, probe);
-    xcb_disconnect(c);
+    xcb_destroy_window(x.c, probe);
+    xcb_flush(x.c);
     return managed && QTest::qWaitFor([&] { return !isManaged(probe); }, 5000);
 }
 
 bool startWindowManager()
 {
-    if (windowManager() && windowManager()->state() == QProcess::Running)
+    if (windowManager && windowManager->state() == QProcess::Running)
         return true;
     if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
         return false;
@@ -162,7 +146,7 @@ bool startWindowManager()
     process->start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     if (!process->waitForStarted(5000))
         return false;
-    windowManager() = std::move(process);
+    windowManager = std::move(process);
     if (!QTest::qWaitFor([] { return windowManagerRunning(); }, 10000))
         return false;
     return windowManagerManagesWindows();
@@ -170,11 +154,11 @@ bool startWindowManager()
 
 void stopWindowManager()
 {
-    if (!windowManager())
+    if (!windowManager)
         return;
-    windowManager()->terminate();
-    windowManager()->waitForFinished(5000);
-    windowManager().reset();
+    windowManager->terminate();
+    windowManager->waitForFinished(5000);
+    windowManager.reset();
     [[maybe_unused]] const bool stopped = QTest::qWaitFor([] { return !windowManagerRunning(); }, 5000);
 }
 
@@ -216,10 +200,11 @@ std::optional<int> runTestWindowHelper(int argc, char **argv)
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                         static_cast<uint32_t>(wmClass.size()), wmClass.data());
     const uint32_t pid = static_cast<uint32_t>(::getpid());
-    setProperty(c, window, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &pid);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, internAtom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     if (skipTaskbar) {
         const xcb_atom_t state = internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR");
-        setProperty(c, window, "_NET_WM_STATE", XCB_ATOM_ATOM, 32, 1, &state);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, internAtom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32, 1,
+                            &state);
     }
     xcb_map_window(c, window);
     xcb_flush(c);

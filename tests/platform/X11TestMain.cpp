@@ -9,23 +9,11 @@
 
 namespace snipbrook::test {
 namespace {
-
-QString &displayStorage()
-{
-    static QString display;
-    return display;
-}
-
-QString &failureStorage()
-{
-    static QString failure;
-    return failure;
-}
-
+QString display, failure;
 } // namespace
 
-const QString &testDisplay() { return displayStorage(); }
-QString missingDisplayReason() { return QStringLiteral("no X server for the test: ") + failureStorage(); }
+const QString &testDisplay() { return display; }
+QString missingDisplayReason() { return QStringLiteral("no X server for the test: ") + failure; }
 
 } // namespace snipbrook::test
 
@@ -42,11 +30,11 @@ int main(int argc, char **argv)
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0); // keeps a bus given by dbus-run-session
     XvfbServer xvfb;
     if (xvfb.start()) {
-        displayStorage() = xvfb.display();
+        display = xvfb.display();
         ::setenv("DISPLAY", xvfb.display().toLocal8Bit().constData(), 1);
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     } else {
-        failureStorage() = xvfb.failure();
+        failure = xvfb.failure();
         ::unsetenv("DISPLAY");
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
