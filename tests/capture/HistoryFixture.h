@@ -35,8 +35,9 @@ protected:
 
     void TearDown() override
     {
-        if (history) // storage reads outlive the manager; the fakes must outlive them
+        if (history) { // storage reads outlive the manager; the fakes must outlive them
             EXPECT_TRUE(waitForDeliveries());
+        }
         history.reset();
     }
     // Until every background result has reached the history (each comes through a watcher child).

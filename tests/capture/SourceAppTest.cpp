@@ -11,10 +11,12 @@ using snipbrook::test::FakeWorkspace;
 
 TEST(SourceAppDetector, FrontApplicationThenFirstActiveOrdinaryOneThenUnknown)
 {
+    FakeWorkspace withFront;
+    withFront.front = FakeWorkspace::app("Finder", "com.apple.finder", 10); // even a system application
+    EXPECT_EQ(SourceAppDetector(withFront).detectSourceApp(), (SourceAppInfo{"Finder", "com.apple.finder", 10}));
+    withFront.front = RunningApplication{std::nullopt, std::nullopt, 11, true, true};
+    EXPECT_EQ(SourceAppDetector(withFront).detectSourceApp(), (SourceAppInfo{std::nullopt, std::nullopt, 11})) << "taken unchanged";
     FakeWorkspace ws;
-    ws.front = RunningApplication{std::nullopt, std::nullopt, 11, true, true};
-    EXPECT_EQ(SourceAppDetector(ws).detectSourceApp(), (SourceAppInfo{std::nullopt, std::nullopt, 11})) << "taken unchanged";
-    ws.front.reset();
     // Skipped: system helpers, panels, this program and applications without an identifier.
     ws.running = {
         FakeWorkspace::app("Finder", "com.apple.finder", 1, true, false),
