@@ -3,123 +3,78 @@
 #include <gtest/gtest.h>
 
 using namespace snipbrook;
+using Type = ClipboardItemType;
 
 namespace {
 
 const SourceAppInfo noSource;
 
-ClipboardItemType typeOf(const QString &text) { return classifyText(text, noSource).type; }
+QString utf8(const char *text) { return QString::fromUtf8(text); }
 
 } // namespace
 
-TEST(ClassifyText, ColourIsTrimmedAndKeptInEveryField)
+// Each row sits on the edge of one rule, or where two rules overlap and the chain's order decides.
+TEST(ClassifyText, TypeFollowsTheChainInOrder)
 {
-    const auto r = classifyText(QStringLiteral("  #1a2B3c\n"), noSource);
-    EXPECT_EQ(r.type, ClipboardItemType::color);
-    EXPECT_EQ(r.content, "#1a2B3c");
-    EXPECT_EQ(r.preview, "#1a2B3c");
-    EXPECT_EQ(r.metadata.colorValue, "#1a2B3c");
-    EXPECT_EQ(typeOf("#FFF"), ClipboardItemType::color);
-    EXPECT_EQ(typeOf("#FFFF"), ClipboardItemType::text);
-    EXPECT_EQ(typeOf("#GGG"), ClipboardItemType::text);
-    EXPECT_EQ(typeOf("#FFF\n#000"), ClipboardItemType::text); // no multi-line matching
+    const std::pair<const char *, Type> cases[] = {
+        {"#FFF", Type::color}, {"#FFFF", Type::text}, {"#GGG", Type::text}, {"#FFF\n#000", Type::text},
+        {"#123", Type::color}, // colour before emoji
+        {"ftp://files.example.org", Type::link}, {"https://a.com/(x)", Type::link}, // link before code
+        {"example.com", Type::text}, {"mailto:someone@example.com", Type::text}, {"see https://example.com now", Type::text},
+        {"first.last+tag@mail.example.co", Type::email}, {"user@localhost", Type::text}, {"user@example.c", Type::text},
+        // Phone numbers count digits only; phone comes before emoji.
+        {"(555) 123-4567", Type::phone}, {"+44 1234 5678 9012", Type::phone}, {"1234567", Type::phone},
+        {"Meeting 2024-01-15 10:30", Type::phone}, {"1234567890123456", Type::phone}, {"12345678", Type::phone},
+        // 16 digits may not start with 0, 17 are too many, 6 too few: every digit has the Emoji property.
+        {"0234567890123456", Type::emoji}, {"12345678901234567", Type::emoji}, {"123456", Type::emoji},
+        {"1234 5678 9012 3456 7", Type::text},
+        // Emoji needs every scalar to have the property (no selector, no joiner, no letters).
+        {"\U0001F44D\U0001F3FD\U0001F389", Type::emoji}, {"#", Type::emoji}, {"\U0001F44D ok", Type::text},
+        {"\u2764\uFE0F", Type::text}, {"\U0001F468\u200D\U0001F469", Type::text},
+        {"letter to Bob", Type::text}, // "let" without its space is no code marker
+    };
+    for (const auto &[text, type] : cases)
+        EXPECT_EQ(classifyText(utf8(text), noSource).type, type) << text;
 }
 
-TEST(ClassifyText, LinksNeedSchemeAndHost)
-{
-    const QString address = QStringLiteral("https://example.com/path/page?q=1&r=2");
-    const auto r = classifyText(address, noSource);
-    EXPECT_EQ(r.type, ClipboardItemType::link);
-    EXPECT_EQ(r.preview, QStringLiteral("\U0001F517"));
-    EXPECT_EQ(r.metadata.url, address);
-    EXPECT_EQ(typeOf("example.com"), ClipboardItemType::text);
-    EXPECT_EQ(typeOf("mailto:someone@example.com"), ClipboardItemType::text);
-    EXPECT_EQ(typeOf("see https://example.com now"), ClipboardItemType::text);
-    EXPECT_EQ(typeOf("ftp://files.example.org"), ClipboardItemType::link);
-}
-
-TEST(ClassifyText, EmailAddresses)
-{
-    const auto r = classifyText("first.last+tag@mail.example.co", noSource);
-    EXPECT_EQ(r.type, ClipboardItemType::email);
-    EXPECT_EQ(r.preview, QStringLiteral("\U0001F4E7"));
-    EXPECT_EQ(typeOf("user@localhost"), ClipboardItemType::text);
-    EXPECT_EQ(typeOf("user@example.c"), ClipboardItemType::text);
-}
-
-TEST(ClassifyText, PhoneNumbersCountDigitsOnly)
-{
-    const auto r = classifyText("(555) 123-4567", noSource);
-    EXPECT_EQ(r.type, ClipboardItemType::phone);
-    EXPECT_EQ(r.content, "(555) 123-4567");
-    EXPECT_EQ(r.preview, QStringLiteral("\U0001F4DE"));
-    EXPECT_EQ(typeOf("+44 1234 5678 9012"), ClipboardItemType::phone);
-    EXPECT_EQ(typeOf("1234567"), ClipboardItemType::phone);
-    EXPECT_EQ(typeOf("Meeting 2024-01-15 10:30"), ClipboardItemType::phone);
-    EXPECT_EQ(typeOf("1234567890123456"), ClipboardItemType::phone);
-    // Not phone numbers (16 digits may not start with 0; 17 are too many), so all-digit emoji.
-    EXPECT_EQ(typeOf("0234567890123456"), ClipboardItemType::emoji);
-    EXPECT_EQ(typeOf("12345678901234567"), ClipboardItemType::emoji);
-    EXPECT_EQ(typeOf("1234 5678 9012 3456 7"), ClipboardItemType::text);
-    // Six digits fail the phone test and every digit has the Emoji property.
-    EXPECT_EQ(typeOf("123456"), ClipboardItemType::emoji);
-}
-
-TEST(ClassifyText, EmojiNeedsEveryScalarWithTheProperty)
-{
-    const QString thumbsParty = QStringLiteral("\U0001F44D\U0001F3FD\U0001F389");
-    const auto r = classifyText(thumbsParty, noSource);
-    EXPECT_EQ(r.type, ClipboardItemType::emoji);
-    EXPECT_EQ(r.preview, thumbsParty);
-    EXPECT_EQ(typeOf(QStringLiteral("\U0001F44D ok")), ClipboardItemType::text);
-    EXPECT_EQ(typeOf("#"), ClipboardItemType::emoji);
-    EXPECT_EQ(typeOf(QStringLiteral("\u2764\uFE0F")), ClipboardItemType::text);
-    EXPECT_EQ(typeOf(QStringLiteral("\U0001F468\u200D\U0001F469")), ClipboardItemType::text);
-}
-
-TEST(ClassifyText, CodeMarkersAndLanguage)
+TEST(ClassifyText, CodeLanguageFollowsDetectionOrderNotPosition)
 {
     const std::pair<const char *, const char *> cases[] = {
-        {"Hello (world)", "unknown"},   {"let x = 5", "swift"},          {"import os", "python"},
-        {"function f() {}", "javascript"}, {"class A {}", "unknown"},     {"func a", "swift"},
-        {"def f(): pass", "python"},    {"#include <x>", "unknown"},     {"const y = 1", "javascript"},
-        // detectLanguage's order decides, not the position in the text.
-        {"const a; import b", "python"},
+        {"Hello (world)", "unknown"}, {"let x = 5", "swift"}, {"import os", "python"}, {"function f() {}", "javascript"},
+        {"class A {}", "unknown"}, {"func a", "swift"}, {"def f(): pass", "python"}, {"#include <x>", "unknown"},
+        {"const y = 1", "javascript"}, {"const a; import b", "python"},
     };
     for (const auto &[text, language] : cases) {
-        const auto r = classifyText(text, noSource);
-        EXPECT_EQ(r.type, ClipboardItemType::code) << text;
-        EXPECT_EQ(r.metadata.language, QString::fromLatin1(language)) << text;
+        const auto r = classifyText(utf8(text), noSource);
+        EXPECT_EQ(r.type, Type::code) << text;
+        EXPECT_EQ(r.metadata.language, utf8(language)) << text;
     }
-    EXPECT_EQ(typeOf("letter to Bob"), ClipboardItemType::text); // "let" without its space
 }
 
-TEST(ClassifyText, ChainOrderDecidesOverlaps)
+TEST(ClassifyText, TrimmedContentPreviewAndMetadata)
 {
-    EXPECT_EQ(typeOf("#123"), ClipboardItemType::color);           // colour before emoji
-    EXPECT_EQ(typeOf("https://a.com/(x)"), ClipboardItemType::link); // link before code
-    EXPECT_EQ(typeOf("12345678"), ClipboardItemType::phone);        // phone before emoji
-}
+    const auto colour = classifyText(QStringLiteral("  #1a2B3c\n"), noSource);
+    EXPECT_EQ(colour.content, "#1a2B3c");
+    EXPECT_EQ(colour.preview, "#1a2B3c");
+    EXPECT_EQ(colour.metadata.colorValue, "#1a2B3c");
+    const QString address = QStringLiteral("https://example.com/path/page?q=1&r=2");
+    EXPECT_EQ(classifyText(address, noSource).metadata.url, address);
+    const std::pair<const char *, const char *> previews[] = {
+        {"https://example.com", "\U0001F517"}, {"a@example.com", "\U0001F4E7"}, {"(555) 123-4567", "\U0001F4DE"},
+        {"\U0001F44D\U0001F3FD\U0001F389", "\U0001F44D\U0001F3FD\U0001F389"}, {"   ", ""},
+    };
+    for (const auto &[text, preview] : previews)
+        EXPECT_EQ(classifyText(utf8(text), noSource).preview, utf8(preview)) << text;
+    // Blank text is still a (empty) text result; previews keep 100 user-perceived characters.
+    EXPECT_EQ(classifyText(QStringLiteral("   "), noSource).type, Type::text);
+    EXPECT_EQ(classifyText(QString(250, u'x'), noSource).preview, QString(100, u'x'));
+    EXPECT_EQ(classifyText(QStringLiteral("e\u0301").repeated(150), noSource).preview.size(), 200);
 
-TEST(ClassifyText, PreviewIsFirstHundredCharactersAndBlankTextIsKept)
-{
-    const QString longText = QString(250, u'x');
-    EXPECT_EQ(classifyText(longText, noSource).preview, QString(100, u'x'));
-    const QString accented = QString(150, u'e').replace(u'e', QStringLiteral("e\u0301"));
-    EXPECT_EQ(classifyText(accented, noSource).preview.size(), 200);
-    const auto blank = classifyText("   ", noSource);
-    EXPECT_EQ(blank.type, ClipboardItemType::text);
-    EXPECT_EQ(blank.content, "");
-    EXPECT_EQ(blank.preview, "");
-}
-
-TEST(ClassifyText, SourceFieldsAreCopiedAndOthersAbsent)
-{
     const SourceAppInfo source{QStringLiteral("Editor"), QStringLiteral("org.example.editor"), 42};
-    const auto r = classifyText("plain words", source);
-    EXPECT_EQ(r.metadata.sourceApp, "Editor");
-    EXPECT_EQ(r.metadata.sourceAppBundle, "org.example.editor");
-    EXPECT_EQ(r.metadata.sourceProcessID, 42);
-    EXPECT_FALSE(r.metadata.size || r.metadata.fileCount || r.metadata.url || r.metadata.language ||
-                 r.metadata.colorValue || r.metadata.embedding);
+    const auto plain = classifyText(QStringLiteral("plain words"), source);
+    EXPECT_EQ(plain.metadata.sourceApp, "Editor");
+    EXPECT_EQ(plain.metadata.sourceAppBundle, "org.example.editor");
+    EXPECT_EQ(plain.metadata.sourceProcessID, 42);
+    EXPECT_FALSE(plain.metadata.size || plain.metadata.fileCount || plain.metadata.url || plain.metadata.language ||
+                 plain.metadata.colorValue || plain.metadata.embedding);
 }

@@ -41,20 +41,14 @@ protected:
         history.reset();
     }
     // Until every background result has reached the history (each comes through a watcher child).
-    bool waitForDeliveries()
-    {
-        return waitFor([&] { return history->findChildren<QFutureWatcherBase *>().isEmpty(); });
-    }
+    bool waitForDeliveries() { return waitFor([&] { return history->findChildren<QFutureWatcherBase *>().isEmpty(); }); }
     void setMaxItems(qint64 maxItems)
     {
         AppConfiguration document = configuration.configuration();
         document.settings.maxClipboardItems = maxItems;
         configuration.setConfiguration(document);
     }
-    void create()
-    {
-        history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, storage, vectorStore, clock, timings);
-    }
+    void create() { history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, storage, vectorStore, clock, timings); }
     // Creates the history and waits for its start-up load.
     void start()
     {
@@ -78,12 +72,12 @@ protected:
     {
         return {QUuid::createUuid(), type, content, content, clock.now().addSecs(-secondsAgo), {}, false};
     }
-    // Adds the items in order (the last one ends up on top).
+    // Adds the items in order and waits until the last one is on top.
     void addAll(const QList<ClipboardItem> &items)
     {
         for (const ClipboardItem &item : items)
             history->addItem(item);
-        ASSERT_TRUE(waitFor([&] { return !history->clipboardItems().isEmpty() && history->clipboardItems()[0].id == items.last().id; }));
+        ASSERT_TRUE(waitFor([&] { return history->clipboardItems().value(0).id == items.last().id; }));
     }
     bool stored(const QUuid &id) { return storage.stored(id).has_value(); }
 };

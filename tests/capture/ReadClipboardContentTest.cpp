@@ -3,15 +3,17 @@
 #include <gtest/gtest.h>
 
 using namespace snipbrook;
+using Type = ClipboardItemType;
 
 namespace {
 
 const SourceAppInfo source{QStringLiteral("Files"), QStringLiteral("org.example.files"), 7};
 
-PasteboardSnapshot withText(const QString &text)
+PasteboardSnapshot withText(const QString &text, QList<QUrl> urls = {})
 {
     PasteboardSnapshot s;
     s.text = text;
+    s.urls = std::move(urls);
     return s;
 }
 
@@ -24,7 +26,7 @@ TEST(ReadClipboardContent, ImageWinsOverTextInPngJpegTiffOrder)
     s.data[mime::jpeg] = QByteArray("\xff\xd8jpeg", 6);
     auto r = readClipboardContent(s, source);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->type, ClipboardItemType::image);
+    EXPECT_EQ(r->type, Type::image);
     EXPECT_EQ(r->content, QString::fromLatin1(QByteArray("\xff\xd8jpeg", 6).toBase64()));
     EXPECT_EQ(r->preview, r->content);
     EXPECT_EQ(r->metadata.size, 6);
@@ -33,37 +35,24 @@ TEST(ReadClipboardContent, ImageWinsOverTextInPngJpegTiffOrder)
     EXPECT_EQ(readClipboardContent(s, source)->content, "UE5HIQ==");
 }
 
-TEST(ReadClipboardContent, OneUrlIsAFileSeveralAreMultipleFiles)
+TEST(ReadClipboardContent, UrlListsBeforeTextUnlessEmptyOrInvalid)
 {
-    PasteboardSnapshot s = withText("ignored");
-    s.urls = QList<QUrl>{QUrl("file:///home/me/My%20Notes.txt")};
-    auto r = readClipboardContent(s, source);
+    auto r = readClipboardContent(withText("ignored", {QUrl("file:///home/me/My%20Notes.txt")}), source);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->type, ClipboardItemType::file);
+    EXPECT_EQ(r->type, Type::file);
     EXPECT_EQ(r->content, "My Notes.txt");
-    EXPECT_EQ(r->preview, QStringLiteral("\U0001F4C4"));
     EXPECT_EQ(r->metadata.url, "file:///home/me/My%20Notes.txt");
     EXPECT_EQ(r->metadata.fileCount, 1);
+    EXPECT_EQ(readClipboardContent(withText("", {QUrl("file:///home/me/folder/")}), source)->content, "folder");
 
-    s.urls = QList<QUrl>{QUrl("file:///a"), QUrl("file:///b"), QUrl("https://example.com/c")};
-    r = readClipboardContent(s, source);
-    EXPECT_EQ(r->type, ClipboardItemType::multipleFiles);
+    r = readClipboardContent(withText("ignored", {QUrl("file:///a"), QUrl("file:///b"), QUrl("https://example.com/c")}), source);
+    EXPECT_EQ(r->type, Type::multipleFiles);
     EXPECT_EQ(r->content, "3 files");
-    EXPECT_EQ(r->preview, QStringLiteral("\U0001F4C1"));
     EXPECT_EQ(r->metadata.fileCount, 3);
     EXPECT_FALSE(r->metadata.url);
 
-    s.urls = QList<QUrl>{QUrl("file:///home/me/folder/")};
-    EXPECT_EQ(readClipboardContent(s, source)->content, "folder");
-}
-
-TEST(ReadClipboardContent, EmptyOrInvalidUrlListsFallThroughToText)
-{
-    PasteboardSnapshot s = withText("https://example.com");
-    s.urls = QList<QUrl>{};
-    EXPECT_EQ(readClipboardContent(s, source)->type, ClipboardItemType::link);
-    s.urls = QList<QUrl>{QUrl("file:///a"), QUrl()};
-    EXPECT_EQ(readClipboardContent(s, source)->type, ClipboardItemType::link);
+    for (const QList<QUrl> &urls : {QList<QUrl>{}, QList<QUrl>{QUrl("file:///a"), QUrl()}})
+        EXPECT_EQ(readClipboardContent(withText("https://example.com", urls), source)->type, Type::link);
 }
 
 TEST(ReadClipboardContent, NothingReadableOrSecretGivesNoResult)

@@ -71,6 +71,10 @@ TEST_F(WriteBackTest, EachKindGoesBackInItsForm)
     EXPECT_EQ(channels(*written().dataForType(mime::color)), (std::array<quint16, 4>{0xffff, 0x8080, 0, 0xffff}));
     copyBack(makeItem(Type::color, QStringLiteral("#fff")));
     EXPECT_FALSE(written().dataForType(mime::color)) << "only six digits make colour data";
+    // Six characters read as far as they are hex.
+    EXPECT_EQ(channels(*colorDataForHex(QStringLiteral(" 00FF00\n"))), (std::array<quint16, 4>{0, 0xffff, 0, 0xffff}));
+    EXPECT_EQ(channels(*colorDataForHex(QStringLiteral("#12zz34"))), (std::array<quint16, 4>{0, 0, 0x1212, 0xffff}));
+    EXPECT_FALSE(colorDataForHex(QStringLiteral("##ff8000")));
 }
 
 TEST_F(WriteBackTest, FailuresAreReportedAndFallBackToText)
@@ -85,13 +89,6 @@ TEST_F(WriteBackTest, FailuresAreReportedAndFallBackToText)
     pasteboard.failWrites = true;
     copyBack(makeItem(Type::text, QStringLiteral("x")));
     EXPECT_TRUE(log.contains(QStringLiteral("❌ Failed to copy item to clipboard: Pasteboard error: the clipboard refused the text/plain data")));
-}
-
-TEST(ColorDataTest, SixCharactersReadAsFarAsTheyAreHex)
-{
-    EXPECT_EQ(channels(*colorDataForHex(QStringLiteral(" 00FF00\n"))), (std::array<quint16, 4>{0, 0xffff, 0, 0xffff}));
-    EXPECT_EQ(channels(*colorDataForHex(QStringLiteral("#12zz34"))), (std::array<quint16, 4>{0, 0, 0x1212, 0xffff}));
-    EXPECT_FALSE(colorDataForHex(QStringLiteral("##ff8000")));
 }
 
 TEST_F(WriteBackTest, OutsideCopiesWaitForTheWindowAndOwnWritesAreNeverRecorded)

@@ -17,10 +17,10 @@ struct ReferenceItem {
     std::vector<float> embedding;
 };
 
-std::vector<ReferenceItem> referenceItems(const QJsonObject &document, const QString &key)
+std::vector<ReferenceItem> referenceItems(const QJsonObject &document, const char *key)
 {
     std::vector<ReferenceItem> items;
-    for (const QJsonValue &value : document.value(key).toArray()) {
+    for (const QJsonValue &value : document.value(QLatin1String(key)).toArray()) {
         const QJsonObject object = value.toObject();
         ReferenceItem item{object.value(QLatin1String("text")).toString(), {}, {}};
         for (const QJsonValue &id : object.value(QLatin1String("ids")).toArray())
@@ -30,6 +30,13 @@ std::vector<ReferenceItem> referenceItems(const QJsonObject &document, const QSt
         items.push_back(std::move(item));
     }
     return items;
+}
+
+void expectIdsMatch(const std::vector<ReferenceItem> &items)
+{
+    ASSERT_FALSE(items.empty());
+    for (const ReferenceItem &item : items)
+        EXPECT_EQ(testEncoder()->tokenize(item.text), item.ids) << item.text.toStdString();
 }
 
 // All texts go through one batched pass, which also proves that batching keeps texts apart.
@@ -52,66 +59,35 @@ void expectVectorsMatch(const std::vector<ReferenceItem> &items)
     }
 }
 
-void expectIdsMatch(const std::vector<ReferenceItem> &items)
-{
-    ASSERT_FALSE(items.empty());
-    for (const ReferenceItem &item : items)
-        EXPECT_EQ(testEncoder()->tokenize(item.text), item.ids) << item.text.toStdString();
-}
-
 } // namespace
 
-TEST(EncoderReference, VectorsMatchThePublishedRuntime)
+TEST(EncoderReference, VectorsAndTokenIdsMatchThePublishedRuntime)
 {
     SKIP_WITHOUT_MODEL();
-    expectVectorsMatch(referenceItems(testDataJson(QStringLiteral("use-lite-vectors.json")), QStringLiteral("items")));
-}
-
-TEST(EncoderReference, TokenIdsMatchThePublishedRuntime)
-{
-    SKIP_WITHOUT_MODEL();
-    const QJsonObject document = testDataJson(QStringLiteral("use-lite-vectors.json"));
-    expectIdsMatch(referenceItems(document, QStringLiteral("items")));
-    expectIdsMatch(referenceItems(document, QStringLiteral("tokens")));
+    const QJsonObject document = jsonUnder("SNIPBROOK_TEST_DATA", QStringLiteral("use-lite-vectors.json"));
+    expectVectorsMatch(referenceItems(document, "items"));
+    expectIdsMatch(referenceItems(document, "items"));
+    expectIdsMatch(referenceItems(document, "tokens"));
 }
 
 TEST(EncoderReference, AgreesWithTheSharedReference)
 {
     SKIP_WITHOUT_MODEL();
-    const QJsonObject document = sharedJson(QStringLiteral("testdata/use-lite-reference.json"));
+    const QJsonObject document = jsonUnder("SNIPBROOK_SHARED_DIR", QStringLiteral("testdata/use-lite-reference.json"));
     if (document.isEmpty())
         GTEST_SKIP() << "shared reference file not found";
-    const auto items = referenceItems(document, QStringLiteral("items"));
-    expectIdsMatch(items);
-    expectVectorsMatch(items);
+    expectIdsMatch(referenceItems(document, "items"));
+    expectVectorsMatch(referenceItems(document, "items"));
 }
 
-TEST(EncoderReference, BatchedAndSingleVectorsAgree)
-{
-    SKIP_WITHOUT_MODEL();
-    const QStringList texts{QStringLiteral("pizza recipe"), QStringLiteral("a much longer text about baking sourdough bread at home"),
-                            QStringLiteral("x")};
-    const auto batched = testEncoder()->vectors(texts);
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        const auto single = testEncoder()->vector(texts.at(i));
-        ASSERT_TRUE(single && batched[static_cast<std::size_t>(i)]);
-        for (std::size_t c = 0; c < single->size(); ++c)
-            EXPECT_NEAR((*single)[c], (*batched[static_cast<std::size_t>(i)])[c], 1e-6f);
-    }
-}
-
-TEST(EncoderReference, TextWithoutTokensHasNoVector)
+TEST(EncoderReference, TextWithoutTokensHasNoVectorAndThreadsGetSequentialVectors)
 {
     SKIP_WITHOUT_MODEL();
     EXPECT_FALSE(testEncoder()->vector(QString()).has_value());
     const auto vectors = testEncoder()->vectors({QString(), QStringLiteral("hello")});
     EXPECT_FALSE(vectors[0].has_value());
     EXPECT_TRUE(vectors[1].has_value());
-}
 
-TEST(EncoderReference, ConcurrentCallsGiveTheSequentialVectors)
-{
-    SKIP_WITHOUT_MODEL();
     const QStringList texts{QStringLiteral("clipboard history search"), QStringLiteral("dentist appointment on monday")};
     std::optional<std::vector<float>> first, second;
     std::thread a([&] { first = testEncoder()->vector(texts.at(0)); });

@@ -27,27 +27,10 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 ModelFile describe(const QString &name, const QByteArray &bytes)
 {
     return {name, bytes.size(), xxHash64(bytes.constData(), static_cast<std::size_t>(bytes.size()))};
 }
-
-// A folder holding a copy of the real model set.
-struct ModelCopy {
-    QTemporaryDir dir;
-    ModelCopy()
-    {
-        for (const QString &name : QDir(testModelDirectory()).entryList(QDir::Files))
-            QFile::copy(QDir(testModelDirectory()).filePath(name), dir.filePath(name));
-    }
-    QString path(const QString &name) const { return dir.filePath(name); }
-};
 
 } // namespace
 
@@ -64,7 +47,9 @@ TEST(ModelLoading, MissingModelIsUnavailableWithOneClearLine)
 TEST(ModelLoading, DamagedFilesAreRefusedAndEmbeddingFallsBack)
 {
     SKIP_WITHOUT_MODEL();
-    ModelCopy copy;
+    QTemporaryDir copy; // of the real set
+    for (const QString &name : QDir(testModelDirectory()).entryList(QDir::Files))
+        QFile::copy(QDir(testModelDirectory()).filePath(name), copy.filePath(name));
     const struct {
         QString file;
         std::function<QByteArray(QByteArray)> damage;
@@ -78,22 +63,21 @@ TEST(ModelLoading, DamagedFilesAreRefusedAndEmbeddingFallsBack)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file.toStdString());
-        const QByteArray original = readFile(copy.path(c.file));
-        const QByteArray damaged = c.damage(original);
+        QFile file(copy.filePath(c.file));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray original = file.readAll(), damaged = c.damage(original);
+        file.close();
         ASSERT_NE(damaged, original);
-        if (damaged.isEmpty())
-            QFile::remove(copy.path(c.file));
-        else
-            writeFile(copy.path(c.file), damaged);
+        damaged.isEmpty() ? void(file.remove()) : writeFile(copy.filePath(c.file), damaged);
         QString error;
-        EXPECT_EQ(SentenceEncoder::load(copy.dir.path(), &error), nullptr);
+        EXPECT_EQ(SentenceEncoder::load(copy.path(), &error), nullptr);
         EXPECT_TRUE(error.contains(c.file) && error.contains(c.reason)) << error.toStdString();
-        writeFile(copy.path(c.file), original);
+        writeFile(copy.filePath(c.file), original);
     }
 
-    QFile::resize(copy.path(QStringLiteral("group1-shard1of7")), 100);
+    QFile::resize(copy.filePath(QStringLiteral("group1-shard1of7")), 100);
     DiagnosticsCapture capture;
-    EmbeddingManager manager([&] { return std::shared_ptr<const TextEmbeddingModel>(loadFirstAvailableEncoder({copy.dir.path()})); },
+    EmbeddingManager manager([&] { return std::shared_ptr<const TextEmbeddingModel>(loadFirstAvailableEncoder({copy.path()})); },
                              [] { return nullptr; });
     const auto vector = manager.generateEmbedding(QStringLiteral("meeting notes for tuesday"));
     ASSERT_TRUE(vector.has_value());
@@ -152,8 +136,7 @@ TEST(ModelLoading, EnvironmentFolderIsTriedFirst)
 
 TEST(ModelLoading, EachModelIsAskedForOnceAcrossThreads)
 {
-    std::atomic<int> sentenceAsks = 0;
-    std::atomic<int> wordAsks = 0;
+    std::atomic<int> sentenceAsks = 0, wordAsks = 0;
     EmbeddingManager manager([&] { ++sentenceAsks; return nullptr; }, [&] { ++wordAsks; return nullptr; });
     DiagnosticsCapture capture;
     std::vector<std::thread> threads;

@@ -11,46 +11,29 @@
 namespace snipbrook::test {
 namespace {
 
-struct FoundModel {
-    QString directory;
-    std::shared_ptr<const SentenceEncoder> encoder;
-};
-
-const FoundModel &foundModel()
+const std::pair<QString, std::shared_ptr<const SentenceEncoder>> &foundModel()
 {
-    static const FoundModel model = [] {
+    static const auto model = [] {
+        QString error;
         for (const QString &directory : modelDirectoryCandidates()) {
-            QString error;
             if (auto encoder = SentenceEncoder::load(directory, &error))
-                return FoundModel{directory, encoder};
+                return std::pair{directory, encoder};
         }
-        return FoundModel{};
+        return std::pair<QString, std::shared_ptr<const SentenceEncoder>>{};
     }();
     return model;
 }
 
-QJsonObject readJson(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
 } // namespace
 
-QString testModelDirectory() { return foundModel().directory; }
+QString testModelDirectory() { return foundModel().first; }
 
-std::shared_ptr<const SentenceEncoder> testEncoder() { return foundModel().encoder; }
+std::shared_ptr<const SentenceEncoder> testEncoder() { return foundModel().second; }
 
-QJsonObject testDataJson(const QString &name)
+QJsonObject jsonUnder(const char *folderVariable, const QString &relativePath)
 {
-    return readJson(QDir(qEnvironmentVariable("SNIPBROOK_TEST_DATA")).filePath(name));
-}
-
-QJsonObject sharedJson(const QString &relativePath)
-{
-    return readJson(QDir(qEnvironmentVariable("SNIPBROOK_SHARED_DIR")).filePath(relativePath));
+    QFile file(QDir(qEnvironmentVariable(folderVariable)).filePath(relativePath));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
 float cosine(const std::vector<float> &a, const std::vector<float> &b)

@@ -16,10 +16,8 @@ namespace snipbrook::test {
 QString testModelDirectory();
 std::shared_ptr<const SentenceEncoder> testEncoder();
 
-// A JSON document under the test data folder (SNIPBROOK_TEST_DATA) or the shared folder
-// (SNIPBROOK_SHARED_DIR); empty when it cannot be read.
-QJsonObject testDataJson(const QString &name);
-QJsonObject sharedJson(const QString &relativePath);
+// A JSON document under the folder named by an environment variable; empty when unreadable.
+QJsonObject jsonUnder(const char *folderVariable, const QString &relativePath);
 
 float cosine(const std::vector<float> &a, const std::vector<float> &b);
 

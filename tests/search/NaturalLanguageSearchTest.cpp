@@ -48,34 +48,29 @@ protected:
 TEST_F(NaturalLanguageSearchTest, EachHintAddsItsBonus)
 {
     const QDateTime now = clock.now();
-    struct Case {
+    const auto at = [](const QDateTime &time) { return item(Type::text, "x", time); };
+    const auto from = [](const char *app) { return item(Type::text, "x", {}, QString::fromLatin1(app)); };
+    const auto kind = [](Type type) { return item(type, "x", {}); };
+    const struct {
         const char *query;
         ClipboardItem hit;
         float expected;
     } cases[] = {
-        {"today", item(Type::text, "x", local("2024-05-15T00:00:00")), 0.2f},
-        {"yesterday", item(Type::text, "x", local("2024-05-14T09:00:00")), 0.2f},
-        {"yesterday or today", item(Type::text, "x", local("2024-05-14T09:00:00")), 0.0f}, // first phrase only
-        {"1 day ago not today", item(Type::text, "x", now.addSecs(-24 * 3600)), 0.0f},
-        {"last week", item(Type::text, "x", local("2024-05-12T12:00:00")), 0.2f},
-        {"last week", item(Type::text, "x", local("2024-05-15T08:00:00")), 0.0f},  // this morning
-        {"last week", item(Type::text, "x", local("2024-05-08T12:00:00")), 0.0f},  // exactly 7 days
-        {"last week", item(Type::text, "x", local("2024-05-08T12:00:01")), 0.2f},
-        {"2 days ago", item(Type::text, "x", now.addSecs(-47 * 3600)), 0.2f},
-        {"2 days ago", item(Type::text, "x", now.addSecs(-73 * 3600)), 0.0f},
-        {"2 days ago", item(Type::text, "x", now.addSecs(-24 * 3600)), 0.0f},    // exactly a day away
-        {"\u0662 days ago", item(Type::text, "x", now.addSecs(-47 * 3600)), 0.0f}, // not a number
-        {"99999999999999999999 days ago", item(Type::text, "x", now), 0.0f},        // beyond 64 bits
-        {"999999999999999 days ago", item(Type::text, "x", now), 0.2f},             // no such date: now
-        {"chrome", item(Type::text, "x", {}, "Google Chrome"), 0.15f},
-        {"the messages thread", item(Type::text, "x", {}, "iMessage"), 0.15f},
-        {"e", item(Type::text, "x", {}, "Terminal"), 0.15f}, // the name contains the query
-        {"safari", item(Type::text, "x", {}, "Firefox"), 0.0f},
-        {"my files", item(Type::file, "x", {}), 0.05f},
-        {"my files", item(Type::multipleFiles, "x", {}), 0.0f},
-        {"URL", item(Type::link, "x", {}), 0.05f},
+        {"today", at(local("2024-05-15T00:00:00")), 0.2f}, {"yesterday", at(local("2024-05-14T09:00:00")), 0.2f},
+        {"yesterday or today", at(local("2024-05-14T09:00:00")), 0.0f}, // first phrase only
+        {"1 day ago not today", at(now.addSecs(-24 * 3600)), 0.0f},
+        {"last week", at(local("2024-05-12T12:00:00")), 0.2f}, {"last week", at(local("2024-05-15T08:00:00")), 0.0f}, // this morning
+        {"last week", at(local("2024-05-08T12:00:00")), 0.0f}, {"last week", at(local("2024-05-08T12:00:01")), 0.2f}, // 7 days
+        {"2 days ago", at(now.addSecs(-47 * 3600)), 0.2f}, {"2 days ago", at(now.addSecs(-73 * 3600)), 0.0f},
+        {"2 days ago", at(now.addSecs(-24 * 3600)), 0.0f},        // exactly a day away
+        {"\u0662 days ago", at(now.addSecs(-47 * 3600)), 0.0f},   // not a number
+        {"99999999999999999999 days ago", at(now), 0.0f},         // beyond 64 bits
+        {"999999999999999 days ago", at(now), 0.2f},              // no such date: now
+        {"chrome", from("Google Chrome"), 0.15f}, {"the messages thread", from("iMessage"), 0.15f},
+        {"e", from("Terminal"), 0.15f}, {"safari", from("Firefox"), 0.0f}, // "e": the name contains the query
+        {"my files", kind(Type::file), 0.05f}, {"my files", kind(Type::multipleFiles), 0.0f}, {"URL", kind(Type::link), 0.05f},
     };
-    for (const Case &c : cases)
+    for (const auto &c : cases)
         EXPECT_FLOAT_EQ(bonus(QString::fromUtf8(c.query), c.hit), c.expected) << c.query;
 }
 
