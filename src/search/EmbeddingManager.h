@@ -41,7 +41,7 @@ public:
     // character is all zeros, which no comparison can use).
     std::optional<Vector> generateEmbedding(const QString &text) const override;
     // The same for several texts, in order, with one model pass for all of them.
-    std::vector<std::optional<Vector>> generateEmbeddings(const QStringList &texts) const;
+    std::vector<std::optional<Vector>> generateEmbeddings(const QStringList &texts) const override;
 
     Vector embedPreparedText(const QString &preparedText) const;
 

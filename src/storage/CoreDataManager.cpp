@@ -222,6 +222,19 @@ void CoreDataManager::deleteItemEntity(const ClipboardItemEntity &record)
     });
 }
 
+void CoreDataManager::deleteItemEntities(const QList<ClipboardItemEntity> &records)
+{
+    onOwnerThread([&] {
+        for (const ClipboardItemEntity &record : records) {
+            if (record.recordId > 0) {
+                m_pendingUpdates.erase(record.recordId);
+                m_pendingDeletions.insert(record.recordId);
+            }
+        }
+        saveContext();
+    });
+}
+
 bool CoreDataManager::hasChanges()
 {
     return onOwnerThread([this] { return !m_pendingUpdates.empty() || !m_pendingDeletions.empty(); });

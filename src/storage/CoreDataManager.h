@@ -73,6 +73,8 @@ public:
     void updateItemEntity(const ClipboardItemEntity &record);
     // Deletes the record with its metadata record, then saves.
     void deleteItemEntity(const ClipboardItemEntity &record);
+    // Deletes the records with their metadata records in one save (one transaction).
+    void deleteItemEntities(const QList<ClipboardItemEntity> &records);
     bool hasChanges();
     // Writes the unsaved changes in one transaction and logs the outcome; nothing to do without
     // changes. Failed changes are dropped, not retried.

@@ -16,7 +16,7 @@ TEST_F(CaptureTest, OneCopyIsReadThenListedThenStoredAndIndexed)
     pasteboard.holdSnapshots = true;
     bool storedWhenListed = true;
     QObject::connect(history.get(), &ClipboardManager::clipboardItemsChanged,
-                     [&] { storedWhenListed = storage.storedCount() > 0; });
+                     [&] { storedWhenListed = !storedItems().isEmpty(); });
 
     pasteboard.copyText(QStringLiteral("  hello \n"));
     ASSERT_TRUE(waitFor([&] { return pasteboard.pendingSnapshotCount() == 1; }));
@@ -25,7 +25,7 @@ TEST_F(CaptureTest, OneCopyIsReadThenListedThenStoredAndIndexed)
     ASSERT_TRUE(waitFor([&] { return contents() == QStringList{QStringLiteral("hello")}; }));
     EXPECT_FALSE(storedWhenListed) << "listed first, then handed to storage";
     const ClipboardItem item = history->clipboardItems()[0];
-    EXPECT_TRUE(stored(item.id));
+    EXPECT_TRUE(waitFor([&] { return stored(item.id); }));
     EXPECT_EQ(item.timestamp, clock.now());
     EXPECT_EQ(item.metadata->sourceAppBundle, QStringLiteral("org.example.Editor"));
     EXPECT_TRUE(waitFor([&] { return history->similaritySearchManager().indexedItemsCount() == 1; }));
@@ -67,7 +67,7 @@ TEST_F(CaptureTest, DuplicatesMoveToTheTopAsNewItemsAndTheLimitTrimsFavourites)
     EXPECT_NE(again.id, first.id);
     EXPECT_EQ(again.timestamp, clock.now());
     EXPECT_FALSE(again.isFavorite);
-    EXPECT_TRUE(stored(first.id)) << "only the in-memory list drops the older one";
+    EXPECT_TRUE(waitFor([&] { return stored(first.id); })) << "only the in-memory list drops the older one";
 
     // Another kind with the same content, and another case, are not duplicates; the fourth
     // item pushes out the oldest, favourite or not.
@@ -76,20 +76,20 @@ TEST_F(CaptureTest, DuplicatesMoveToTheTopAsNewItemsAndTheLimitTrimsFavourites)
     addAll({makeItem(ClipboardItemType::file, QStringLiteral("OTHER")), makeItem(ClipboardItemType::text, QStringLiteral("OTHER"))});
     EXPECT_EQ(contents(), (QStringList{QStringLiteral("OTHER"), QStringLiteral("OTHER"), QStringLiteral("cafe\u0301")}));
     EXPECT_TRUE(history->favoriteItems().contains(oldest));
-    EXPECT_TRUE(stored(oldest));
+    EXPECT_TRUE(waitFor([&] { return stored(oldest); }));
 }
 
 TEST_F(CaptureTest, StartUpWaitsForStorageThenReplacesTheList)
 {
     ClipboardItem older = makeItem(ClipboardItemType::text, QStringLiteral("stored older"), 7200);
     older.isFavorite = true;
-    storage.seed({older, makeItem(ClipboardItemType::link, QStringLiteral("https://example.org"), 3600)});
-    storage.initialized = false;
+    seed({older, makeItem(ClipboardItemType::link, QStringLiteral("https://example.org"), 3600)});
+    storageStartDelay = std::chrono::milliseconds(500);
     setMaxItems(-5);
     create();
     EXPECT_TRUE(log.contains(QStringLiteral("⚠️ Unusable history limit, using the default: -5")));
     ASSERT_TRUE(copyAndWait(QStringLiteral("early copy"))); // captures go on meanwhile
-    storage.initialized = true;
+    EXPECT_FALSE(storage->isInitialized());
     ASSERT_TRUE(waitFor([&] { return log.contains(QStringLiteral("✅ Legacy similarity index initialized with 3 items")); }));
     EXPECT_TRUE(log.contains(QStringLiteral("📱 Loaded 3 clipboard items and 1 favorites from hybrid storage")));
     EXPECT_EQ(contents(), (QStringList{QStringLiteral("early copy"), QStringLiteral("https://example.org"), older.content}));
@@ -123,7 +123,7 @@ TEST_F(CaptureTest, ChangesDuringAReadCollapseIntoOneReadOfTheNewest)
     pasteboard.releaseSnapshots();
     ASSERT_TRUE(waitFor([&] { return contents().value(0) == QStringLiteral("third"); }));
     ASSERT_TRUE(copyAndWait(QStringLiteral("fourth")));
-    EXPECT_EQ(storage.storedCount(), 2);
+    EXPECT_TRUE(waitFor([&] { return storedItems().size() == 2; }));
     EXPECT_EQ(pasteboard.snapshotRequestCount(), 3);
 }
 

@@ -4,8 +4,9 @@
 #include "config/ConfigurationManager.h"
 #include "search/SimilaritySearchKitManager.h"
 
+#include "storage/HybridDataManager.h"
 #include "support/DiagnosticsCapture.h"
-#include "support/FakeHistoryStorage.h"
+#include "support/FakeEmbedders.h"
 #include "support/FakePasteboard.h"
 #include "support/FakePreferences.h"
 #include "support/FakeSemanticSearcher.h"
@@ -14,20 +15,28 @@
 #include "support/WaitFor.h"
 
 #include <QFutureWatcher>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace snipbrook::test {
 
-// A history on a fake clipboard, desktop and vector index, at noon of a plain Wednesday in New York.
+// A history on a fake clipboard and desktop and the real store and index in a temporary folder
+// (words embedded by hashing), at noon of a plain Wednesday in New York.
 class HistoryFixture : public ::testing::Test {
 protected:
+    QTemporaryDir folder;
     FakePreferences preferences;
     ConfigurationManager configuration{preferences, QString()};
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
-    FakeHistoryStorage storage;
-    FakeSemanticSearcher vectorStore;
+    CoreDataManager store{folder.path() + QStringLiteral("/data"), [](const QString &) {}};
+    HashingEmbedder embedder;
+    VectorStoreManager vectors{embedder, folder.path()};
+    std::chrono::milliseconds storageStartDelay{0};
+    std::unique_ptr<HybridDataManager> storage; // made with the history
+    FakeSemanticSearcher heldIndex; // for searches that must finish out of order
+    SemanticSearcher *searcher = &vectors;
     FixedClock clock = FixedClock::at("2024-05-15T12:00:00", "America/New_York");
     DiagnosticsCapture log;
     ClipboardTimings timings{20, 10, 50, 5000}; // poll, storage wait, own-write window, read time-out
@@ -39,6 +48,7 @@ protected:
             EXPECT_TRUE(waitForDeliveries());
         }
         history.reset();
+        storage.reset();
     }
     // Until every background result has reached the history (each comes through a watcher child).
     bool waitForDeliveries()
@@ -53,7 +63,8 @@ protected:
     }
     void create()
     {
-        history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, storage, vectorStore, clock, timings);
+        storage = std::make_unique<HybridDataManager>(store, vectors, preferences, folder.path(), storageStartDelay);
+        history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, *storage, *searcher, clock, timings);
     }
     // Creates the history and waits for its start-up load.
     void start()
@@ -85,7 +96,18 @@ protected:
             history->addItem(item);
         ASSERT_TRUE(waitFor([&] { return !history->clipboardItems().isEmpty() && history->clipboardItems()[0].id == items.last().id; }));
     }
-    bool stored(const QUuid &id) { return storage.stored(id).has_value(); }
+    QList<ClipboardItem> storedItems() { return storage->loadItems(std::nullopt); }
+    bool stored(const QUuid &id)
+    {
+        const auto items = storedItems();
+        return std::any_of(items.begin(), items.end(), [&](const ClipboardItem &item) { return item.id == id; });
+    }
+    // Puts records straight into the store, as an earlier run would have left them.
+    void seed(const QList<ClipboardItem> &items)
+    {
+        for (const ClipboardItem &item : items)
+            store.createItem(item);
+    }
 };
 
 } // namespace snipbrook::test

@@ -11,12 +11,13 @@ class SearchDispatchTest : public HistoryFixture {};
 
 TEST_F(SearchDispatchTest, KeywordResultsScoreByStoreOrderAndBlankQueriesClear)
 {
+    searcher = &heldIndex;
     start();
     for (int i = 0; i < 23; ++i)
-        storage.seed({makeItem(ClipboardItemType::text, QStringLiteral("abc %1").arg(i), 1000 - i)});
+        seed({makeItem(ClipboardItemType::text, QStringLiteral("abc %1").arg(i), 1000 - i)});
     history->search(QStringLiteral("   "), true);
     ASSERT_TRUE(waitForDeliveries());
-    EXPECT_EQ(vectorStore.calls, 0);
+    EXPECT_EQ(heldIndex.calls, 0);
 
     history->search(QStringLiteral("  abc "), false); // handed on untrimmed
     ASSERT_TRUE(waitFor([&] { return !history->isSearching() && history->currentSearchQuery() == QStringLiteral("  abc "); }));
@@ -32,8 +33,21 @@ TEST_F(SearchDispatchTest, KeywordResultsScoreByStoreOrderAndBlankQueriesClear)
     EXPECT_EQ(results[22].searchType, SearchType::keyword);
 }
 
+TEST_F(SearchDispatchTest, SearchByMeaningGoesThroughTheIndex)
+{
+    start();
+    ASSERT_TRUE(copyAndWait(QStringLiteral("quarterly budget spreadsheet for the team")));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("photos of the cat on the sofa")));
+    ASSERT_TRUE(waitFor([&] { return vectors.indexedItemsCount() == 2; }));
+    history->search(QStringLiteral("budget spreadsheet"), true);
+    ASSERT_TRUE(waitFor([&] { return !history->isSearching() && !history->searchResults().isEmpty(); }));
+    EXPECT_EQ(history->searchResults()[0].item.content, QStringLiteral("quarterly budget spreadsheet for the team"));
+    EXPECT_EQ(history->searchResults()[0].searchType, SearchType::semantic);
+}
+
 TEST_F(SearchDispatchTest, OnlyTheNewestSearchPublishes)
 {
+    searcher = &heldIndex;
     start();
     const ClipboardItem slow = makeItem(ClipboardItemType::text, QStringLiteral("slow"));
     const ClipboardItem fast = makeItem(ClipboardItemType::text, QStringLiteral("fast"));
@@ -41,33 +55,33 @@ TEST_F(SearchDispatchTest, OnlyTheNewestSearchPublishes)
     const QList<VectorSearchResult> slowHits{{slow.id, 0.9f, {}}}, fastHits{{fast.id, 0.9f, {}}};
 
     // The earlier search finishes last: its results are dropped.
-    vectorStore.heldQueries = {QStringLiteral("slow")};
+    heldIndex.heldQueries = {QStringLiteral("slow")};
     history->search(QStringLiteral("slow"), true);
-    vectorStore.hits = fastHits;
+    heldIndex.hits = fastHits;
     history->search(QStringLiteral("fast"), true);
     ASSERT_TRUE(waitFor([&] { return !history->isSearching(); }));
-    vectorStore.hits = slowHits;
-    vectorStore.release(QStringLiteral("slow"));
+    heldIndex.hits = slowHits;
+    heldIndex.release(QStringLiteral("slow"));
     ASSERT_TRUE(waitForDeliveries());
     EXPECT_EQ(history->searchResults().value(0).item.id, fast.id);
 
     // The later search finishes last: the earlier one does not lower isSearching.
-    vectorStore.heldQueries = {QStringLiteral("slow")};
-    vectorStore.hits = fastHits;
+    heldIndex.heldQueries = {QStringLiteral("slow")};
+    heldIndex.hits = fastHits;
     history->search(QStringLiteral("fast"), true);
     history->search(QStringLiteral("slow"), true);
     ASSERT_TRUE(waitFor([&] { return history->findChildren<QFutureWatcherBase *>().size() == 1; }));
     EXPECT_TRUE(history->isSearching());
-    vectorStore.hits = slowHits;
-    vectorStore.release(QStringLiteral("slow"));
+    heldIndex.hits = slowHits;
+    heldIndex.release(QStringLiteral("slow"));
     ASSERT_TRUE(waitFor([&] { return !history->isSearching(); }));
     EXPECT_EQ(history->searchResults().value(0).item.id, slow.id);
 
     // A clear supersedes the search before it.
-    vectorStore.heldQueries = {QStringLiteral("fast")};
+    heldIndex.heldQueries = {QStringLiteral("fast")};
     history->search(QStringLiteral("fast"), true);
     history->clearSearch();
-    vectorStore.release(QStringLiteral("fast"));
+    heldIndex.release(QStringLiteral("fast"));
     ASSERT_TRUE(waitForDeliveries());
     EXPECT_TRUE(history->searchResults().isEmpty() && history->currentSearchQuery().isEmpty());
     EXPECT_FALSE(history->isSearching());

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace snipbrook {
+
+// Vectors of one length, stored contiguously so that scoring a query against all of them is one
+// streaming pass. Slots are interleaved in blocks of `lanes`: component i of the vectors of one
+// block lie next to each other, so one step multiplies query[i] with `lanes` vectors at once
+// while each vector's sum is still taken in component order (the scores equal the plain
+// in-order float sums bit for bit). A removed slot is zeroed and reused by the next insert.
+class EmbeddingBlocks {
+public:
+    static constexpr size_t lanes = 16;
+
+    explicit EmbeddingBlocks(size_t dimension) : m_dimension(dimension) {}
+
+    size_t dimension() const { return m_dimension; }
+    // Slots in use or free; scores are written for all of them.
+    size_t slotCount() const { return m_blocks.size() / (m_dimension ? m_dimension : 1) * lanes; }
+    size_t size() const { return slotCount() - m_free.size(); }
+
+    // `vector` must have dimension() components.
+    uint32_t insert(std::span<const float> vector);
+    void assign(uint32_t slot, std::span<const float> vector);
+    void erase(uint32_t slot);
+    std::vector<float> vector(uint32_t slot) const;
+
+    // scores[s] = Σ query[i] × vector_s[i] in component order, for every slot (0 for free ones).
+    // `scores` must hold slotCount() floats.
+    void scoreAll(std::span<const float> query, float *scores) const;
+
+private:
+    struct alignas(64) Block {
+        float lane[lanes];
+    };
+
+    size_t m_dimension;
+    std::vector<Block> m_blocks; // block b holds components at [b * dimension, (b + 1) * dimension)
+    std::vector<uint32_t> m_free;
+};
+
+} // namespace snipbrook

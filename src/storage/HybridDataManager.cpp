@@ -1,0 +1,241 @@
+#include "HybridDataManager.h"
+
+#include "JsonBackup.h"
+#include "PoolTask.h"
+
+#include "model/Diagnostics.h"
+#include "model/Uuid.h"
+
+#include <QPointer>
+#include <QPromise>
+#include <QTimer>
+
+namespace snipbrook {
+
+struct HybridDataManager::Migration {
+    QList<QList<ClipboardItem>> chunks;
+    qsizetype chunksIndexed = 0;
+    int storeBatchesPending = 0;
+    bool storeFailed = false;
+    bool indexingDone = false;
+    QPromise<void> promise;
+};
+
+HybridDataManager::HybridDataManager(CoreDataManager &coreDataManager, VectorStoreManager &vectorStoreManager,
+                                     Preferences &preferences, const QString &documentsDirectory,
+                                     std::chrono::milliseconds startDelay, QObject *parent)
+    : QObject(parent),
+      m_coreDataManager(coreDataManager),
+      m_vectorStoreManager(vectorStoreManager),
+      m_preferences(preferences),
+      m_legacyDataManager(documentsDirectory),
+      m_documentsDirectory(documentsDirectory),
+      m_hasMigratedFromJSON(preferences.boolean(QLatin1String(migrationKey)))
+{
+    QTimer::singleShot(0, this, [this, startDelay] {
+        diag(QStringLiteral("🚀 Initializing HybridDataManager..."));
+        QTimer::singleShot(startDelay, this, &HybridDataManager::startUp);
+    });
+}
+
+HybridDataManager::~HybridDataManager() = default;
+
+void HybridDataManager::startUp()
+{
+    if (m_hasMigratedFromJSON) {
+        finishStartUp();
+        return;
+    }
+    migrateFromJSON().then(this, [this] { finishStartUp(); });
+}
+
+void HybridDataManager::finishStartUp()
+{
+    setIsInitialized(true);
+    diag(QStringLiteral("✅ HybridDataManager initialized successfully"));
+    // Entries lost with a crash before the index was saved come back from the store.
+    m_missingEntriesIndexed = m_vectorStoreManager.addMissingItems(loadItems(std::nullopt));
+}
+
+QList<ClipboardItem> HybridDataManager::items(const QList<ClipboardItemEntity> &records)
+{
+    QList<ClipboardItem> list;
+    list.reserve(records.size());
+    for (const ClipboardItemEntity &record : records)
+        list.append(CoreDataManager::makeClipboardItem(record));
+    return list;
+}
+
+QList<ClipboardItem> HybridDataManager::loadItems(std::optional<int> limit)
+{
+    return items(limit ? m_coreDataManager.fetchRecentItems(*limit) : m_coreDataManager.fetchAllItems());
+}
+
+QList<ClipboardItem> HybridDataManager::searchItems(const QString &query)
+{
+    return items(m_coreDataManager.searchItems(query));
+}
+
+QList<ClipboardItem> HybridDataManager::loadFavoriteItems() { return items(m_coreDataManager.fetchFavoriteItems()); }
+
+QFuture<void> HybridDataManager::saveItem(const ClipboardItem &item)
+{
+    const QString id = uuidString(item.id);
+    if (!m_coreDataManager.createItem(item)) {
+        diag(QStringLiteral("❌ Failed to save clipboard item: ") + id);
+        return QtFuture::makeReadyFuture();
+    }
+    return m_vectorStoreManager.addItem(item).then(this, [id] { diag(QStringLiteral("✅ Saved clipboard item: ") + id); });
+}
+
+QFuture<void> HybridDataManager::updateItem(const ClipboardItem &item)
+{
+    if (std::optional<ClipboardItemEntity> record = m_coreDataManager.fetchItemEntity(item.id)) {
+        record->content = item.content;
+        record->preview = item.preview;
+        record->isFavorite = item.isFavorite;
+        record->type = rawValue(item.type);
+        record->timestamp = item.timestamp;
+        // Without metadata on the item, the stored metadata stays as it is.
+        if (item.metadata)
+            record->metadata = metadataEntityFrom(*item.metadata);
+        m_coreDataManager.updateItemEntity(*record);
+        m_coreDataManager.saveContext();
+    }
+    const QString id = uuidString(item.id);
+    return m_vectorStoreManager.removeItem(item.id)
+        .then(this, [this, item] { return m_vectorStoreManager.addItem(item); })
+        .unwrap()
+        .then(this, [id] { diag(QStringLiteral("✅ Updated clipboard item: ") + id); });
+}
+
+QFuture<void> HybridDataManager::deleteItem(const QUuid &id)
+{
+    if (const auto record = m_coreDataManager.fetchItemEntity(id))
+        m_coreDataManager.deleteItemEntity(*record);
+    return m_vectorStoreManager.removeItem(id).then(this, [text = uuidString(id)] {
+        diag(QStringLiteral("✅ Deleted clipboard item: ") + text);
+    });
+}
+
+QFuture<void> HybridDataManager::resetAllData()
+{
+    m_coreDataManager.deleteItemEntities(m_coreDataManager.fetchAllItems());
+    return m_vectorStoreManager.clearIndex().then(this, [this] {
+        // The user was told the deletion is permanent: the legacy files must not return.
+        setMigrated();
+        diag(QStringLiteral("🧹 All data reset"));
+    });
+}
+
+QFuture<void> HybridDataManager::createJSONBackup()
+{
+    return runOnPool(*QThreadPool::globalInstance(), [folder = m_documentsDirectory] { createJsonBackup(folder); });
+}
+
+QFuture<void> HybridDataManager::migrateFromJSON()
+{
+    diag(QStringLiteral("🔄 Starting migration from JSON to Core Data + Vector Store..."));
+    setIsMigrating(true);
+    setMigrationProgress(0.0);
+
+    QList<ClipboardItem> legacyItems = m_legacyDataManager.loadLegacyItems();
+    const QSet<QUuid> favorites = m_legacyDataManager.loadLegacyFavorites();
+    if (legacyItems.isEmpty()) {
+        diag(QStringLiteral("ℹ️ No existing JSON data to migrate"));
+        setMigrated();
+        setIsMigrating(false);
+        setMigrationProgress(1.0);
+        return QtFuture::makeReadyFuture();
+    }
+    diag(QStringLiteral("📦 Found %1 items to migrate").arg(legacyItems.size()));
+
+    // The favourites file decides; the flag inside the history file is ignored.
+    for (ClipboardItem &item : legacyItems)
+        item.isFavorite = favorites.contains(item.id);
+
+    auto migration = std::make_shared<Migration>();
+    for (qsizetype at = 0; at < legacyItems.size(); at += migrationChunkSize)
+        migration->chunks.append(legacyItems.mid(at, migrationChunkSize));
+    migration->promise.start();
+    QFuture<void> done = migration->promise.future();
+    migrateNextChunk(migration);
+    return done;
+}
+
+void HybridDataManager::migrateNextChunk(const std::shared_ptr<Migration> &migration)
+{
+    const qsizetype count = migration->chunks.size();
+    if (migration->chunksIndexed == count) {
+        migration->indexingDone = true;
+        if (migration->storeBatchesPending == 0)
+            completeMigration(migration);
+        return;
+    }
+    const QList<ClipboardItem> &chunk = migration->chunks.at(migration->chunksIndexed);
+
+    // The store writes the chunk on its own thread while the index embeds it.
+    ++migration->storeBatchesPending;
+    m_coreDataManager.batchInsertItems(chunk, [self = QPointer(this), migration](const BatchInsertResult &result) {
+        migration->storeFailed |= !result.saved;
+        --migration->storeBatchesPending;
+        if (self && migration->indexingDone && migration->storeBatchesPending == 0)
+            self->completeMigration(migration);
+    });
+
+    m_vectorStoreManager.addItems(chunk).then(this, [this, migration, count] {
+        const qsizetype done = ++migration->chunksIndexed;
+        setMigrationProgress(double(done) / double(count));
+        diag(QStringLiteral("📊 Migration progress: %1%").arg(done * 100 / count));
+        migrateNextChunk(migration);
+    });
+}
+
+void HybridDataManager::completeMigration(const std::shared_ptr<Migration> &migration)
+{
+    // Completion waits for the store's chunks too, so the history's first load sees every item.
+    createJSONBackup().then(this, [this, migration] {
+        if (migration->storeFailed) {
+            diag(QStringLiteral("⚠️ Migration incomplete: some items could not be stored; it will run again at the next start"));
+        } else {
+            setMigrated();
+        }
+        setIsMigrating(false);
+        setMigrationProgress(1.0);
+        if (!migration->storeFailed)
+            diag(QStringLiteral("✅ Migration completed successfully"));
+        migration->promise.finish();
+    });
+}
+
+void HybridDataManager::setMigrated()
+{
+    m_preferences.setBoolean(QLatin1String(migrationKey), true);
+    m_hasMigratedFromJSON = true;
+}
+
+void HybridDataManager::setIsInitialized(bool value)
+{
+    if (m_isInitialized == value)
+        return;
+    m_isInitialized = value;
+    emit isInitializedChanged(value);
+}
+
+void HybridDataManager::setIsMigrating(bool value)
+{
+    if (m_isMigrating == value)
+        return;
+    m_isMigrating = value;
+    emit isMigratingChanged(value);
+}
+
+void HybridDataManager::setMigrationProgress(double value)
+{
+    if (m_migrationProgress == value)
+        return;
+    m_migrationProgress = value;
+    emit migrationProgressChanged(value);
+}
+
+} // namespace snipbrook

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "CoreDataManager.h"
+#include "DataManager.h"
+#include "HistoryStorage.h"
+#include "VectorStoreManager.h"
+
+#include "platform/Preferences.h"
+
+#include <QFuture>
+#include <QObject>
+
+#include <chrono>
+#include <memory>
+
+namespace snipbrook {
+
+// The history's one storage entry point: keeps the item store and the vector index in step and,
+// once per installation, imports the legacy JSON history into both.
+//
+// Start-up (from construction, on the event loop): "🚀 Initializing HybridDataManager...", a
+// short wait, the import when the preference flag "HybridDataManager.HasMigratedFromJSON" is not
+// set, then isInitialized. After that, stored items that have no index entry (say after a crash)
+// are indexed in the background.
+//
+// Operations are called on the thread that owns this object (the main thread); the synchronous
+// reads may come from any thread (the item store serialises them).
+class HybridDataManager : public QObject, public HistoryStorage {
+    Q_OBJECT
+    Q_PROPERTY(bool isInitialized READ isInitialized NOTIFY isInitializedChanged)
+    Q_PROPERTY(bool isMigrating READ isMigrating NOTIFY isMigratingChanged)
+    Q_PROPERTY(double migrationProgress READ migrationProgress NOTIFY migrationProgressChanged)
+
+public:
+    static constexpr auto migrationKey = "HybridDataManager.HasMigratedFromJSON";
+    static constexpr int migrationChunkSize = 50;
+    static constexpr std::chrono::milliseconds defaultStartDelay{500};
+
+    HybridDataManager(CoreDataManager &coreDataManager, VectorStoreManager &vectorStoreManager,
+                      Preferences &preferences, const QString &documentsDirectory,
+                      std::chrono::milliseconds startDelay = defaultStartDelay, QObject *parent = nullptr);
+    ~HybridDataManager() override;
+
+    bool isInitialized() const override { return m_isInitialized; }
+    bool isMigrating() const { return m_isMigrating; }
+    // Share of import chunks done, 0.0 to 1.0.
+    double migrationProgress() const { return m_migrationProgress; }
+    bool hasMigratedFromJSON() const { return m_hasMigratedFromJSON; }
+
+    // Finishes when the background indexing of stored items missing from the index is done.
+    QFuture<void> missingEntriesIndexed() const { return m_missingEntriesIndexed; }
+
+    QList<ClipboardItem> loadItems(std::optional<int> limit) override;
+    QList<ClipboardItem> searchItems(const QString &query) override;
+    QList<ClipboardItem> loadFavoriteItems() override;
+
+    // Stores the item, then indexes it; an item the store refuses is not indexed.
+    QFuture<void> saveItem(const ClipboardItem &item) override;
+    // Overwrites the stored record (if any) and re-indexes the item.
+    QFuture<void> updateItem(const ClipboardItem &item) override;
+    QFuture<void> deleteItem(const QUuid &id) override;
+    // Deletes every record (one transaction) and empties the index. The legacy files stay
+    // imported: the flag remains set, so deleted history never comes back.
+    QFuture<void> resetAllData() override;
+
+    // Imports the legacy history in chunks of 50 into the store and the index, backs the files up
+    // and sets the flag. If the store could not save every chunk, the flag stays unset and the
+    // import runs again at the next start (items already stored are skipped).
+    QFuture<void> migrateFromJSON();
+    // Copies the legacy files into the documents folder's "json_backup" folder, in the background.
+    QFuture<void> createJSONBackup();
+
+signals:
+    void isInitializedChanged(bool isInitialized);
+    void isMigratingChanged(bool isMigrating);
+    void migrationProgressChanged(double progress);
+
+private:
+    struct Migration;
+
+    void startUp();
+    void finishStartUp();
+    void migrateNextChunk(const std::shared_ptr<Migration> &migration);
+    void completeMigration(const std::shared_ptr<Migration> &migration);
+    void setMigrated();
+    void setIsInitialized(bool value);
+    void setIsMigrating(bool value);
+    void setMigrationProgress(double value);
+    static QList<ClipboardItem> items(const QList<ClipboardItemEntity> &records);
+
+    CoreDataManager &m_coreDataManager;
+    VectorStoreManager &m_vectorStoreManager;
+    Preferences &m_preferences;
+    const DataManager m_legacyDataManager;
+    const QString m_documentsDirectory;
+
+    bool m_isInitialized = false;
+    bool m_isMigrating = false;
+    double m_migrationProgress = 0.0;
+    bool m_hasMigratedFromJSON = false;
+    QFuture<void> m_missingEntriesIndexed;
+};
+
+} // namespace snipbrook

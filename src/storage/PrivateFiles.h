@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace snipbrook {
+
+// Clipboard history can hold secrets: the files written here are readable by the user only.
+
+// Replaces the file's content atomically: a temporary file in the same folder is written,
+// flushed to disk and renamed over the old one, so a crash or a full disk leaves the old file
+// whole. Creates the folder if needed. Returns the error text on failure.
+std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+// Copies the file; fails when the target exists. Returns the error text on failure.
+std::optional<QString> copyFilePrivately(const QString &from, const QString &to);
+
+} // namespace snipbrook

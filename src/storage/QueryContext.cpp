@@ -1,0 +1,110 @@
+#include "QueryContext.h"
+
+#include <QRegularExpression>
+
+#include <array>
+#include <utility>
+
+namespace snipbrook {
+namespace {
+
+constexpr std::array<std::pair<const char *, const char *>, 7> typeWords{{
+    {"code", "code"},
+    {"link", "link"},
+    {"url", "link"},
+    {"text", "text"},
+    {"image", "image"},
+    {"file", "file"},
+    {"email", "email"},
+}};
+
+// The day count of "N days ago": its digits must be ASCII and fit a day count the calendar can
+// go back by (anything else, such as Arabic-Indic digits or a 30-digit number, sets no cutoff).
+std::optional<qint64> dayCount(const QString &digits)
+{
+    qint64 days = 0;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        days = days * 10 + (c.unicode() - u'0');
+        if (days > 100'000'000) // far beyond any capture time, and before integer overflow
+            return std::nullopt;
+    }
+    return days;
+}
+
+// The same wall-clock time `days` calendar days before `now`, in the zone. A time that does not
+// exist that day (skipped by a daylight-saving change) moves forward by the skipped length; a
+// time that occurs twice is taken at its first occurrence.
+QDateTime sameTimeDaysBefore(const QDateTime &now, qint64 days, const QTimeZone &zone)
+{
+    constexpr qint64 dayMs = 86'400'000;
+    const QDate date = now.date().addDays(-days);
+    const qint64 wallClock = QDateTime(date, now.time(), Qt::UTC).toMSecsSinceEpoch();
+    const auto offsetMsAt = [&](qint64 utcMs) {
+        return qint64(zone.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC))) * 1000;
+    };
+    // At most one change lies between the offsets a day earlier and a day later.
+    const qint64 offsetBefore = offsetMsAt(wallClock - dayMs);
+    const qint64 offsetAfter = offsetMsAt(wallClock + dayMs);
+    std::optional<qint64> instant;
+    for (const qint64 offset : {offsetBefore, offsetAfter}) {
+        const qint64 candidate = wallClock - offset;
+        if (offsetMsAt(candidate) == offset && (!instant || candidate < *instant))
+            instant = candidate;
+    }
+    return QDateTime::fromMSecsSinceEpoch(instant.value_or(wallClock - offsetBefore), zone);
+}
+
+std::optional<QDateTime> timeCutoff(const QString &q, const Clock &clock)
+{
+    const QTimeZone zone = clock.timeZone();
+    const QDateTime now = clock.localNow();
+    if (q.contains(QLatin1String("today")))
+        return now.date().startOfDay(zone);
+    if (q.contains(QLatin1String("yesterday")))
+        return now.date().addDays(-1).startOfDay(zone);
+    if (q.contains(QLatin1String("last week")))
+        return sameTimeDaysBefore(now, 7, zone);
+
+    static const QRegularExpression daysAgo(QStringLiteral("(\\d+)\\s+days?\\s+ago"));
+    const QRegularExpressionMatch match = daysAgo.match(q);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const auto days = dayCount(match.captured(1));
+    if (!days)
+        return std::nullopt;
+    const QDateTime cutoff = sameTimeDaysBefore(now, *days, zone);
+    if (!cutoff.isValid())
+        return std::nullopt;
+    return cutoff;
+}
+
+} // namespace
+
+QueryContext QueryContext::fromQuery(const QString &query, const Clock &clock)
+{
+    const QString q = query.toLower();
+    QueryContext context;
+    for (const auto &[word, type] : typeWords)
+        if (q.contains(QLatin1String(word)))
+            context.types.insert(QLatin1String(type));
+    // Held in UTC: the same instant, and cheap to compare for every candidate.
+    if (const auto cutoff = timeCutoff(q, clock))
+        context.cutoff = cutoff->toUTC();
+    return context;
+}
+
+bool QueryContext::admits(const QMap<QString, QString> &metadata, qint64 timestampMs) const
+{
+    if (cutoff && timestampMs < cutoff->toMSecsSinceEpoch())
+        return false;
+    if (!types.isEmpty()) {
+        const auto type = metadata.constFind(QStringLiteral("type"));
+        if (type != metadata.cend() && !types.contains(*type))
+            return false;
+    }
+    return true;
+}
+
+} // namespace snipbrook

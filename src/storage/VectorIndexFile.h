@@ -1,0 +1,36 @@
+#pragma once
+
+#include "VectorItem.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace snipbrook {
+
+// The index file "clipboard_vector_index.json": one pretty-printed JSON object whose members are
+// the entries by key, each {"id", "text", "embedding", "metadata", "timestamp"}. Embedding
+// components are strings holding the shortest text that reads back to the same float; timestamps
+// are whole-second UTC date-times. The file is written and read without a general JSON tree, so
+// indexes of many thousands of vectors stay fast to save and load.
+
+// Entries are written in key order, members in the order above, with two-space indentation.
+QByteArray encodeVectorIndex(std::vector<VectorItem> entries);
+
+struct DecodedVectorIndex {
+    // Set when the bytes are not one well-formed JSON document; nothing is read then.
+    std::optional<QString> error;
+    // The well-formed members in file order (a repeated key keeps its last value). A member needs
+    // a string "text", an array of number strings "embedding", an object of strings "metadata"
+    // and a date-time string "timestamp"; its key becomes the id (a stored "id" is not read) and
+    // unknown members are ignored. When any top-level member is not an object, or the document
+    // is not an object, there are no entries.
+    std::vector<VectorItem> entries;
+};
+
+DecodedVectorIndex decodeVectorIndex(QByteArrayView bytes);
+
+} // namespace snipbrook

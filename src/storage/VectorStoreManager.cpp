@@ -1,0 +1,395 @@
+#include "VectorStoreManager.h"
+
+#include "IndexText.h"
+#include "PoolTask.h"
+#include "PrivateFiles.h"
+#include "QueryContext.h"
+#include "VectorIndex.h"
+#include "VectorIndexFile.h"
+
+#include "model/Diagnostics.h"
+#include "model/UnicodeText.h"
+#include "model/Uuid.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QPromise>
+
+namespace snipbrook {
+
+// What only the queue touches. Operations carry tickets in call order, so an addition whose
+// embedding finishes after a later removal, clear or re-addition of the same key does not undo it.
+struct VectorStoreManager::QueueState {
+    VectorIndex index;
+    bool dirty = false; // changes not yet in the file
+    quint64 clearedAt = 0;
+    QHash<QString, quint64> changedAt; // ticket of each key's last applied addition or removal
+
+    bool isCurrent(const QString &key, quint64 ticket) const
+    {
+        return ticket > clearedAt && ticket > changedAt.value(key, 0);
+    }
+
+    bool add(const VectorItem &item, quint64 ticket)
+    {
+        if (!isCurrent(item.id, ticket))
+            return false;
+        index.insert(item);
+        changedAt.insert(item.id, ticket);
+        dirty = true;
+        return true;
+    }
+
+    void remove(const QString &key, quint64 ticket)
+    {
+        index.remove(key);
+        changedAt.insert(key, std::max(ticket, changedAt.value(key, 0)));
+        dirty = true;
+    }
+
+    void clear(quint64 ticket)
+    {
+        index.clear();
+        changedAt.clear();
+        clearedAt = ticket;
+        dirty = false;
+    }
+
+    void save(const QString &path)
+    {
+        const QByteArray bytes = encodeVectorIndex(index.entries());
+        if (const auto error = writeFileAtomically(path, bytes)) {
+            diag(QStringLiteral("❌ Failed to save vector index: ") + *error);
+            return;
+        }
+        dirty = false;
+        diag(QStringLiteral("✅ Vector index saved to: ") + path);
+    }
+
+    // The number of entries read, or nothing when the file was missing or unreadable.
+    std::optional<int> load(const QString &path)
+    {
+        QFile file(path);
+        if (!file.exists()) {
+            diag(QStringLiteral("ℹ️ No existing vector index found, starting fresh"));
+            return std::nullopt;
+        }
+        if (!file.open(QIODevice::ReadOnly)) {
+            diag(QStringLiteral("❌ Failed to load existing vector index: ") + file.errorString());
+            return std::nullopt;
+        }
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            diag(QStringLiteral("❌ Failed to load existing vector index: ") + file.errorString());
+            return std::nullopt;
+        }
+        DecodedVectorIndex decoded = decodeVectorIndex(bytes);
+        if (decoded.error) {
+            diag(QStringLiteral("❌ Failed to load existing vector index: ") + *decoded.error);
+            return std::nullopt;
+        }
+        VectorIndex loaded;
+        for (const VectorItem &entry : decoded.entries)
+            loaded.insert(entry);
+        index = std::move(loaded);
+        return static_cast<int>(index.size());
+    }
+};
+
+struct VectorStoreManager::Batch {
+    QList<ClipboardItem> items;
+    qsizetype next = 0;
+    bool saveUnchanged = true; // false: skip the save when no entry was added
+    QPromise<void> promise;
+};
+
+VectorStoreManager::VectorStoreManager(const Embedder &embedder, const QString &documentsDirectory,
+                                       const Clock &clock, QObject *parent)
+    : QObject(parent),
+      m_embedder(embedder),
+      m_clock(clock),
+      m_indexFilePath(QDir(documentsDirectory).filePath(QLatin1String(indexFileName) + QLatin1String(".json"))),
+      m_state(std::make_shared<QueueState>())
+{
+    m_queue.setObjectName(QStringLiteral("vector.store.queue"));
+    m_queue.setMaxThreadCount(1);
+    m_queue.setExpiryTimeout(-1);
+    m_embeddingPool.setObjectName(QStringLiteral("vector.store.embedding"));
+
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(defaultSaveDelay);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { saveIfChanged(); });
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &VectorStoreManager::flush);
+
+    m_loaded = runOnPool(m_queue, [state = m_state, path = m_indexFilePath] { return state->load(path); })
+                   .then(this, [this](std::optional<int> count) {
+                       if (count) {
+                           setIndexedItemsCount(*count);
+                           diag(QStringLiteral("✅ Loaded existing vector index with %1 items").arg(*count));
+                       }
+                       diag(QStringLiteral("✅ VectorStoreManager initialized successfully"));
+                   });
+}
+
+VectorStoreManager::~VectorStoreManager() { flush(); }
+
+void VectorStoreManager::flush()
+{
+    m_saveTimer.stop();
+    // Embeddings in flight hand their entries to the queue when they finish; wait for that first.
+    m_embeddingPool.waitForDone();
+    saveIfChanged().waitForFinished();
+}
+
+QFuture<void> VectorStoreManager::saveIfChanged()
+{
+    return runOnPool(m_queue, [state = m_state, path = m_indexFilePath] {
+        if (state->dirty)
+            state->save(path);
+    });
+}
+
+void VectorStoreManager::setSaveDelay(std::chrono::milliseconds delay) { m_saveTimer.setInterval(delay); }
+
+QMap<QString, QString> VectorStoreManager::itemMetadata(const ClipboardItem &item)
+{
+    QMap<QString, QString> map;
+    map.insert(QStringLiteral("type"), rawValue(item.type));
+    map.insert(QStringLiteral("timestamp"), internetDateTime(item.timestamp));
+    map.insert(QStringLiteral("isFavorite"), item.isFavorite ? QStringLiteral("true") : QStringLiteral("false"));
+    if (const auto &metadata = item.metadata) {
+        if (metadata->sourceApp)
+            map.insert(QStringLiteral("sourceApp"), *metadata->sourceApp);
+        if (metadata->sourceAppBundle)
+            map.insert(QStringLiteral("sourceAppBundle"), *metadata->sourceAppBundle);
+        if (metadata->language)
+            map.insert(QStringLiteral("language"), *metadata->language);
+        if (metadata->url)
+            map.insert(QStringLiteral("url"), *metadata->url);
+        if (metadata->size)
+            map.insert(QStringLiteral("size"), QString::number(*metadata->size));
+    }
+    return map;
+}
+
+QString VectorStoreManager::indexedText(const ClipboardItem &item)
+{
+    if (item.type != ClipboardItemType::image)
+        return item.content;
+    // Embedding Base64 data gives vectors that match unrelated queries and bloats the file; an
+    // image is found by what is known about it.
+    QString text = QStringLiteral("Image");
+    const std::optional<QString> app = item.metadata ? item.metadata->sourceApp : std::nullopt;
+    if (app && !app->trimmed().isEmpty() && *app != QLatin1String("Unknown"))
+        text += QStringLiteral(" from ") + *app;
+    return text;
+}
+
+QFuture<void> VectorStoreManager::addItem(const ClipboardItem &item)
+{
+    if (!item.hasNonBlankContent())
+        return QtFuture::makeReadyFuture();
+    return addEntries({item});
+}
+
+QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items)
+{
+    using Vectors = std::vector<std::optional<std::vector<float>>>;
+    std::vector<VectorItem> entries;
+    std::vector<quint64> tickets;
+    QStringList texts, keys;
+    for (const ClipboardItem &item : items) {
+        entries.push_back({uuidString(item.id), indexedText(item), {}, itemMetadata(item),
+                           item.timestamp.isValid() ? item.timestamp : QDateTime::fromMSecsSinceEpoch(0, Qt::UTC)});
+        tickets.push_back(++m_lastTicket);
+        texts.append(entries.back().text);
+        keys.append(entries.back().id);
+    }
+    const Embedder *embedder = &m_embedder;
+
+    return runOnPool(m_embeddingPool, [embedder, texts]() -> Vectors {
+               // One pass for several texts is several times cheaper per text.
+               if (texts.size() == 1)
+                   return {embedder->generateEmbedding(texts.first())};
+               return embedder->generateEmbeddings(texts);
+           })
+        .then([queue = &m_queue, state = m_state, entries = std::move(entries), tickets](Vectors vectors) mutable {
+            // Runs where the embeddings finished; the map is touched on the queue only.
+            return runOnPool(*queue, [state, entries = std::move(entries), tickets, vectors = std::move(vectors)]() mutable {
+                std::vector<AddOutcome> outcomes;
+                for (size_t i = 0; i < entries.size(); ++i) {
+                    if (i >= vectors.size() || !vectors[i]) {
+                        diag(QStringLiteral("⚠️ Failed to generate embedding for item: ") + entries[i].id);
+                        outcomes.push_back(AddOutcome::noEmbedding);
+                        continue;
+                    }
+                    entries[i].embedding = std::move(*vectors[i]);
+                    outcomes.push_back(state->add(entries[i], tickets[i]) ? AddOutcome::added : AddOutcome::superseded);
+                }
+                return outcomes;
+            });
+        })
+        .unwrap()
+        .then(this, [this, keys](const std::vector<AddOutcome> &outcomes) {
+            for (size_t i = 0; i < outcomes.size(); ++i) {
+                const QString &key = keys.at(qsizetype(i));
+                if (outcomes[i] == AddOutcome::added) {
+                    setIndexedItemsCount(m_indexedItemsCount + 1);
+                    diag(QStringLiteral("✅ Added item to vector index: ") + key);
+                    afterSingleChange();
+                } else if (outcomes[i] == AddOutcome::superseded) {
+                    diag(QStringLiteral("ℹ️ Vector index entry already replaced or removed by a later change: ") + key);
+                }
+            }
+        });
+}
+
+QFuture<void> VectorStoreManager::addItems(const QList<ClipboardItem> &items) { return startBatch(items, true); }
+
+QFuture<void> VectorStoreManager::startBatch(const QList<ClipboardItem> &items, bool saveUnchanged)
+{
+    auto batch = std::make_shared<Batch>();
+    batch->saveUnchanged = saveUnchanged;
+    for (const ClipboardItem &item : items)
+        if (item.hasNonBlankContent())
+            batch->items.append(item);
+    batch->promise.start();
+    QFuture<void> done = batch->promise.future();
+    setRunningBatches(m_runningBatches + 1);
+    runNextChunk(batch);
+    return done;
+}
+
+void VectorStoreManager::runNextChunk(const std::shared_ptr<Batch> &batch)
+{
+    if (batch->next >= batch->items.size()) {
+        finishBatch(batch);
+        return;
+    }
+    // The chunk is embedded in as many batched passes as the pool runs at once.
+    const qsizetype chunk = std::min<qsizetype>(chunkSize, batch->items.size() - batch->next);
+    const qsizetype groups = std::clamp<qsizetype>(m_embeddingPool.maxThreadCount(), 1, chunk);
+    QList<QFuture<void>> parts;
+    for (qsizetype group = 0; group < groups; ++group) {
+        const qsizetype size = chunk / groups + (group < chunk % groups ? 1 : 0);
+        parts.append(addEntries(batch->items.mid(batch->next, size)));
+        batch->next += size;
+    }
+    QtFuture::whenAll(parts.begin(), parts.end()).then(this, [this, batch](const QList<QFuture<void>> &) {
+        runNextChunk(batch);
+    });
+}
+
+void VectorStoreManager::finishBatch(const std::shared_ptr<Batch> &batch)
+{
+    (batch->saveUnchanged ? saveIndex() : saveIfChanged()).then(this, [this, batch] {
+        setRunningBatches(m_runningBatches - 1);
+        diag(QStringLiteral("✅ Batch indexed %1 items").arg(batch->items.size()));
+        batch->promise.finish();
+    });
+}
+
+QFuture<void> VectorStoreManager::addMissingItems(const QList<ClipboardItem> &items)
+{
+    auto promise = std::make_shared<QPromise<void>>();
+    promise->start();
+    // Queued behind the load, so the entries read from the file count as present.
+    runOnPool(m_queue, [state = m_state, items] {
+        QList<ClipboardItem> missing;
+        for (const ClipboardItem &item : items)
+            if (item.hasNonBlankContent() && !state->index.contains(uuidString(item.id)))
+                missing.append(item);
+        return missing;
+    }).then(this, [this, promise](const QList<ClipboardItem> &missing) {
+        if (missing.isEmpty()) {
+            promise->finish();
+            return;
+        }
+        diag(QStringLiteral("🔄 Indexing %1 stored items missing from the vector index").arg(missing.size()));
+        // Items whose embedding keeps failing are tried at every start; they need not rewrite the file.
+        startBatch(missing, false).then(this, [promise] { promise->finish(); });
+    });
+    return promise->future();
+}
+
+QFuture<void> VectorStoreManager::removeItem(const QUuid &id)
+{
+    const QString key = uuidString(id);
+    return runOnPool(m_queue, [state = m_state, key, ticket = ++m_lastTicket] { state->remove(key, ticket); })
+        .then(this, [this, key] {
+            setIndexedItemsCount(std::max(0, m_indexedItemsCount - 1));
+            diag(QStringLiteral("✅ Removed item from vector index: ") + key);
+            afterSingleChange();
+        });
+}
+
+QFuture<void> VectorStoreManager::clearIndex()
+{
+    m_saveTimer.stop();
+    // The file goes in the same queue step as the entries, so no save can slip in between.
+    return runOnPool(m_queue, [state = m_state, path = m_indexFilePath, ticket = ++m_lastTicket] {
+               state->clear(ticket);
+               QFile::remove(path);
+           })
+        .then(this, [this] {
+            setIndexedItemsCount(0);
+            diag(QStringLiteral("🧹 Vector index cleared"));
+        });
+}
+
+QFuture<QList<VectorSearchResult>> VectorStoreManager::semanticSearch(const QString &query, int limit)
+{
+    if (trimWhitespaceAndNewlines(query).isEmpty())
+        return QtFuture::makeReadyFuture(QList<VectorSearchResult>{});
+    const Embedder *embedder = &m_embedder;
+    // The calendar is read when the search is asked for, on the caller's thread.
+    const QueryContext context = QueryContext::fromQuery(query, m_clock);
+    return runOnPool(m_embeddingPool, [embedder, query] { return embedder->generateEmbedding(query); })
+        .then([queue = &m_queue, state = m_state, query, context, limit](std::optional<std::vector<float>> vector) {
+            return runOnPool(*queue, [state, query, context, limit, vector = std::move(vector)] {
+                if (!vector) {
+                    diag(QStringLiteral("❌ Failed to generate embedding for query: ") + query);
+                    return QList<VectorSearchResult>{};
+                }
+                QList<VectorSearchResult> results = state->index.search(*vector, context, limit);
+                diag(QStringLiteral("🔍 Vector search found ") + QString::number(results.size())
+                     + QStringLiteral(" results for: '") + query + QStringLiteral("' from ")
+                     + QString::number(state->index.size()) + QStringLiteral(" items"));
+                return results;
+            });
+        })
+        .unwrap();
+}
+
+QFuture<void> VectorStoreManager::saveIndex()
+{
+    return runOnPool(m_queue, [state = m_state, path = m_indexFilePath] { state->save(path); });
+}
+
+QFuture<std::vector<VectorItem>> VectorStoreManager::entries()
+{
+    return runOnPool(m_queue, [state = m_state] { return state->index.entries(); });
+}
+
+void VectorStoreManager::afterSingleChange() { m_saveTimer.start(); }
+
+void VectorStoreManager::setIndexedItemsCount(int count)
+{
+    if (count == m_indexedItemsCount)
+        return;
+    m_indexedItemsCount = count;
+    emit indexedItemsCountChanged(count);
+}
+
+void VectorStoreManager::setRunningBatches(int count)
+{
+    const bool was = isIndexing();
+    m_runningBatches = count;
+    if (was != isIndexing())
+        emit isIndexingChanged(isIndexing());
+}
+
+} // namespace snipbrook

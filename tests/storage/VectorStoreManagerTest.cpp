@@ -1,0 +1,308 @@
+#include "storage/PoolTask.h"
+#include "storage/VectorIndexFile.h"
+#include "storage/VectorStoreManager.h"
+#include "support/DiagnosticsCapture.h"
+#include "support/FakeEmbedders.h"
+#include "support/FixedClock.h"
+#include "support/WaitFor.h"
+
+#include "model/Uuid.h"
+
+#include <QFile>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace snipbrook;
+using namespace snipbrook::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+template <typename T>
+T await(QFuture<T> future)
+{
+    EXPECT_TRUE(waitFor([&] { return future.isFinished(); }));
+    if constexpr (!std::is_void_v<T>)
+        return future.result();
+}
+
+ClipboardItem textItem(int n, const QString &content, ClipboardItemType type = ClipboardItemType::text)
+{
+    ClipboardItem item;
+    item.id = QUuid(QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')));
+    item.type = type;
+    item.content = content;
+    item.preview = content.left(20);
+    item.timestamp = QDateTime::fromMSecsSinceEpoch(1'714'555'800'250, Qt::UTC); // 2024-05-01T09:30:00.250Z
+    return item;
+}
+
+QList<ClipboardItem> numberedItems(int count, int first = 1)
+{
+    QList<ClipboardItem> items;
+    for (int n = first; n < first + count; ++n)
+        items.append(textItem(n, QStringLiteral("note number %1 about topic%1").arg(n)));
+    return items;
+}
+
+QString key(const ClipboardItem &item) { return uuidString(item.id); }
+
+QStringList entryIds(VectorStoreManager &store)
+{
+    QStringList ids;
+    for (const VectorItem &entry : await(store.entries()))
+        ids.append(entry.id);
+    ids.sort();
+    return ids;
+}
+
+class VectorStoreTest : public ::testing::Test {
+protected:
+    std::unique_ptr<VectorStoreManager> open()
+    {
+        auto store = std::make_unique<VectorStoreManager>(embedder, dir.path(), clock);
+        await(store->loaded());
+        return store;
+    }
+
+    QTemporaryDir dir;
+    HashingEmbedder embedder;
+    FixedClock clock = FixedClock::at("2024-05-01T12:00:00", "Europe/Berlin");
+    DiagnosticsCapture log;
+};
+
+} // namespace
+
+TEST_F(VectorStoreTest, BatchIndexesNonBlankItemsInChunksAndWritesAPrivateFile)
+{
+    auto store = open();
+    EXPECT_TRUE(log.contains("ℹ️ No existing vector index found, starting fresh"));
+    EXPECT_EQ(log.lines().last(), "✅ VectorStoreManager initialized successfully");
+
+    QSignalSpy indexing(store.get(), &VectorStoreManager::isIndexingChanged);
+    QList<ClipboardItem> items = numberedItems(25);
+    items.insert(3, textItem(90, " \n\t "));
+    await(store->addItems(items));
+
+    EXPECT_EQ(indexing.count(), 2);
+    EXPECT_FALSE(store->isIndexing());
+    EXPECT_EQ(store->indexedItemsCount(), 25);
+    EXPECT_EQ(embedder.calls(), 25);
+    EXPECT_EQ(log.count("✅ Added item to vector index: "), 25);
+    EXPECT_TRUE(log.contains("✅ Vector index saved to: " + store->indexFilePath()));
+    EXPECT_EQ(log.lines().last(), "✅ Batch indexed 25 items");
+    EXPECT_EQ(QFile::permissions(store->indexFilePath()) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser);
+
+    // A new instance reads them back, the time cut to whole seconds.
+    const auto before = await(store->entries());
+    store.reset();
+    log.clear();
+    auto reopened = open();
+    EXPECT_EQ(reopened->indexedItemsCount(), 25);
+    EXPECT_EQ(log.lines(), QStringList({"✅ Loaded existing vector index with 25 items",
+                                        "✅ VectorStoreManager initialized successfully"}));
+    const auto after = await(reopened->entries());
+    ASSERT_EQ(after.size(), 25u);
+    const auto &sample = *std::find_if(after.begin(), after.end(), [&](const VectorItem &e) { return e.id == key(items[0]); });
+    EXPECT_EQ(sample.text, items[0].content);
+    EXPECT_EQ(sample.timestamp, QDateTime::fromSecsSinceEpoch(1'714'555'800, Qt::UTC));
+    EXPECT_EQ(sample.metadata.value("timestamp"), "2024-05-01T09:30:00Z");
+}
+
+TEST(VectorStoreChunks, NextChunkStartsOnlyWhenTheWholeChunkIsDone)
+{
+    QTemporaryDir dir;
+    TableEmbedder embedder;
+    QList<ClipboardItem> items = numberedItems(12);
+    for (const ClipboardItem &item : items)
+        embedder.set(item.content, {1.0f, 0.0f});
+    embedder.hold(items[2].content);
+
+    VectorStoreManager store(embedder, dir.path());
+    const QFuture<void> batch = store.addItems(items);
+    ASSERT_TRUE(waitFor([&] { return embedder.isWaiting(items[2].content); }));
+    // While one item of the first chunk is unfinished, the second chunk does not start.
+    EXPECT_FALSE(waitFor([&] { return embedder.wasRequested(items[10].content) || embedder.wasRequested(items[11].content); }, 200));
+    embedder.release(items[2].content);
+    await(batch);
+    EXPECT_EQ(store.indexedItemsCount(), 12);
+}
+
+TEST_F(VectorStoreTest, SingleAdditionsAndRemovalsSurviveARestart)
+{
+    auto store = open();
+    store->setSaveDelay(20ms);
+    await(store->addItems(numberedItems(3)));
+    log.clear();
+
+    await(store->addItem(textItem(10, "added on its own")));
+    await(store->removeItem(numberedItems(1)[0].id));
+    ASSERT_TRUE(waitFor([&] { return log.count("✅ Vector index saved to: ") == 1; }));
+    store.reset();
+
+    auto reopened = open();
+    EXPECT_EQ(entryIds(*reopened), QStringList({key(numberedItems(3)[1]), key(numberedItems(3)[2]), key(textItem(10, ""))}));
+
+    // At quit (destruction) changes not yet saved are written at once.
+    reopened->setSaveDelay(1h);
+    await(reopened->addItem(textItem(11, "added just before quitting")));
+    reopened.reset();
+    EXPECT_TRUE(open()->indexedItemsCount() == 4);
+}
+
+TEST_F(VectorStoreTest, CountsOperationsNotKeys)
+{
+    auto store = open();
+    const ClipboardItem item = textItem(1, "the same note");
+    await(store->addItem(item));
+    await(store->addItem(item));
+    EXPECT_EQ(store->indexedItemsCount(), 2);
+    EXPECT_EQ(entryIds(*store).size(), 1);
+
+    await(store->removeItem(item.id));
+    await(store->removeItem(item.id));
+    await(store->removeItem(item.id));
+    EXPECT_EQ(store->indexedItemsCount(), 0);
+    EXPECT_EQ(log.count("✅ Removed item from vector index: " + key(item)), 3);
+
+    // Blank items are skipped without a call; items without a vector are logged and not counted.
+    await(store->addItem(textItem(2, "  \n")));
+    await(store->addItem(textItem(3, "ab")));
+    EXPECT_EQ(embedder.calls(), 3);
+    EXPECT_EQ(store->indexedItemsCount(), 0);
+    EXPECT_TRUE(log.contains("⚠️ Failed to generate embedding for item: " + key(textItem(3, ""))));
+}
+
+TEST_F(VectorStoreTest, ImagesAreIndexedUnderAShortDescription)
+{
+    auto store = open();
+    ClipboardItem fromApp = textItem(1, QString(5000, 'A'), ClipboardItemType::image);
+    fromApp.metadata = ClipboardMetadata{};
+    fromApp.metadata->sourceApp = "Image Viewer";
+    fromApp.metadata->size = 3750;
+    ClipboardItem unknown = textItem(2, QString(5000, 'B'), ClipboardItemType::image);
+    await(store->addItems({fromApp, unknown}));
+
+    QMap<QString, QString> texts;
+    for (const VectorItem &entry : await(store->entries()))
+        texts.insert(entry.id, entry.text);
+    EXPECT_EQ(texts.value(key(fromApp)), "Image from Image Viewer");
+    EXPECT_EQ(texts.value(key(unknown)), "Image");
+    EXPECT_LT(QFile(store->indexFilePath()).size(), 20000);
+    const auto hits = await(store->semanticSearch("image viewer", 10));
+    ASSERT_FALSE(hits.isEmpty());
+    EXPECT_EQ(hits[0].metadata, (QMap<QString, QString>{{"type", "image"}, {"timestamp", "2024-05-01T09:30:00Z"},
+                                                        {"isFavorite", "false"}, {"sourceApp", "Image Viewer"}, {"size", "3750"}}));
+}
+
+TEST_F(VectorStoreTest, SemanticSearchRanksFiltersAndLogs)
+{
+    auto store = open();
+    ClipboardItem code = textItem(1, "parse json config loader", ClipboardItemType::code);
+    code.timestamp = clock.now().addSecs(-600);
+    ClipboardItem old = textItem(2, "parse json config loader old copy", ClipboardItemType::code);
+    old.timestamp = clock.now().addDays(-3);
+    ClipboardItem prose = textItem(3, "parse json config loader notes");
+    prose.timestamp = clock.now();
+    await(store->addItems({code, old, prose, textItem(4, "grocery list milk eggs")}));
+    log.clear();
+
+    const auto all = await(store->semanticSearch("json config loader", 50));
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all[0].id, code.id);
+    EXPECT_GE(all[0].score, all[1].score);
+    EXPECT_GE(all[1].score, all[2].score);
+    EXPECT_TRUE(log.contains("🔍 Vector search found 3 results for: 'json config loader' from 4 items"));
+
+    const auto filtered = await(store->semanticSearch("json config loader code from yesterday", 50));
+    ASSERT_EQ(filtered.size(), 1);
+    EXPECT_EQ(filtered[0].id, code.id);
+
+    EXPECT_TRUE(await(store->semanticSearch("json config loader", 0)).isEmpty());
+    EXPECT_TRUE(log.contains("🔍 Vector search found 0 results for: 'json config loader' from 4 items"));
+
+    log.clear();
+    EXPECT_TRUE(await(store->semanticSearch(" \n ", 50)).isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_TRUE(await(store->semanticSearch(" %1 ", 50)).isEmpty());
+    EXPECT_EQ(log.lines(), QStringList({"❌ Failed to generate embedding for query:  %1 "}));
+}
+
+TEST_F(VectorStoreTest, ClearEmptiesTheIndexAndDeletesTheFileForGood)
+{
+    auto store = open();
+    store->setSaveDelay(20ms);
+    await(store->addItems(numberedItems(3)));
+    await(store->addItem(textItem(9, "pending single change")));
+    await(store->clearIndex());
+    EXPECT_EQ(store->indexedItemsCount(), 0);
+    EXPECT_FALSE(QFile::exists(store->indexFilePath()));
+    EXPECT_TRUE(log.contains("🧹 Vector index cleared"));
+    store.reset(); // nothing pending: no file comes back
+    EXPECT_FALSE(QFile::exists(dir.filePath("clipboard_vector_index.json")));
+}
+
+TEST(VectorStoreRaces, AnAdditionOvertakenByALaterRemovalStaysRemoved)
+{
+    QTemporaryDir dir;
+    TableEmbedder embedder;
+    const ClipboardItem item = textItem(1, "secret that was deleted");
+    embedder.set(item.content, {1.0f});
+    embedder.hold(item.content);
+    DiagnosticsCapture log;
+
+    VectorStoreManager store(embedder, dir.path());
+    const QFuture<void> added = store.addItem(item);
+    ASSERT_TRUE(waitFor([&] { return embedder.isWaiting(item.content); }));
+    await(store.removeItem(item.id));
+    embedder.release(item.content);
+    await(added);
+
+    EXPECT_TRUE(await(store.entries()).empty());
+    EXPECT_EQ(store.indexedItemsCount(), 0);
+    EXPECT_EQ(log.count("✅ Added item to vector index: "), 0);
+}
+
+TEST_F(VectorStoreTest, UnreadableAndUnwritableFilesAreLoggedAndSurvived)
+{
+    QFile file(dir.filePath("clipboard_vector_index.json"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"A\": {\"text\": \"trunc");
+    file.close();
+    EXPECT_EQ(open()->indexedItemsCount(), 0);
+    EXPECT_EQ(log.count("❌ Failed to load existing vector index: "), 1);
+
+    // A documents "folder" that is a file: the save fails, the entries stay in memory.
+    VectorStoreManager blocked(embedder, file.fileName());
+    await(blocked.addItems(numberedItems(2)));
+    EXPECT_EQ(log.count("❌ Failed to save vector index: "), 1);
+    EXPECT_EQ(await(blocked.entries()).size(), 2u);
+}
+
+TEST(PoolTask, AWaitingCallerNeverRunsQueuedWorkItself)
+{
+    QThreadPool queue;
+    queue.setMaxThreadCount(1);
+    QSemaphore firstMayEnd;
+    QThread *firstThread = nullptr, *secondThread = nullptr;
+    const QFuture<void> first = runOnPool(queue, [&] {
+        firstThread = QThread::currentThread();
+        firstMayEnd.acquire();
+    });
+    QFuture<void> second = runOnPool(queue, [&] { secondThread = QThread::currentThread(); });
+    // Give the main thread time to block on the second task while the first still runs.
+    std::thread releaser([&] {
+        QThread::msleep(50);
+        firstMayEnd.release();
+    });
+    second.waitForFinished();
+    releaser.join();
+    EXPECT_TRUE(first.isFinished());
+    EXPECT_EQ(secondThread, firstThread);
+    EXPECT_NE(secondThread, QThread::currentThread());
+}
