@@ -3,8 +3,8 @@
 #include "capture/ClipboardManager.h"
 #include "config/ConfigurationManager.h"
 #include "search/SimilaritySearchKitManager.h"
-
 #include "storage/HybridDataManager.h"
+
 #include "support/DiagnosticsCapture.h"
 #include "support/FakeEmbedders.h"
 #include "support/FakePasteboard.h"
@@ -21,10 +21,12 @@
 
 namespace snipbrook::test {
 
-// A history on a fake clipboard and desktop and the real store and index in a temporary folder
+// A history on a fake clipboard and desktop and on the real store and index in a temporary folder
 // (words embedded by hashing), at noon of a plain Wednesday in New York.
 class HistoryFixture : public ::testing::Test {
 protected:
+    using Type = ClipboardItemType;
+
     QTemporaryDir folder;
     FakePreferences preferences;
     ConfigurationManager configuration{preferences, QString()};
@@ -34,7 +36,7 @@ protected:
     HashingEmbedder embedder;
     VectorStoreManager vectors{embedder, folder.path()};
     std::chrono::milliseconds storageStartDelay{0};
-    std::unique_ptr<HybridDataManager> storage; // made with the history
+    std::unique_ptr<HybridDataManager> storage;
     FakeSemanticSearcher heldIndex; // for searches that must finish out of order
     SemanticSearcher *searcher = &vectors;
     FixedClock clock = FixedClock::at("2024-05-15T12:00:00", "America/New_York");
@@ -44,16 +46,23 @@ protected:
 
     void TearDown() override
     {
-        if (history) { // storage reads outlive the manager; the fakes must outlive them
+        if (history) { // storage reads may outlive the history; the store must outlive them
             EXPECT_TRUE(waitForDeliveries());
         }
         history.reset();
         storage.reset();
     }
     // Until every background result has reached the history (each comes through a watcher child).
-    bool waitForDeliveries()
+    bool waitForDeliveries() { return waitFor([&] { return history->findChildren<QFutureWatcherBase *>().isEmpty(); }); }
+    void create()
     {
-        return waitFor([&] { return history->findChildren<QFutureWatcherBase *>().isEmpty(); });
+        storage = std::make_unique<HybridDataManager>(store, vectors, preferences, folder.path(), storageStartDelay);
+        history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, *storage, *searcher, clock, timings);
+    }
+    void start()
+    {
+        create();
+        ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("✅ Legacy similarity index initialized")) > 0; }));
     }
     void setMaxItems(qint64 maxItems)
     {
@@ -61,18 +70,7 @@ protected:
         document.settings.maxClipboardItems = maxItems;
         configuration.setConfiguration(document);
     }
-    void create()
-    {
-        storage = std::make_unique<HybridDataManager>(store, vectors, preferences, folder.path(), storageStartDelay);
-        history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, *storage, *searcher, clock, timings);
-    }
-    // Creates the history and waits for its start-up load.
-    void start()
-    {
-        create();
-        ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("✅ Legacy similarity index initialized")) > 0; }));
-    }
-    void frontApp(const QString &name, const QString &bundle) { workspace.front = RunningApplication{name, bundle, 42, true, true}; }
+    void frontApp(const char *name) { workspace.front = RunningApplication{QString::fromLatin1(name), QStringLiteral("org.%1").arg(QLatin1String(name)), 42, true, true}; }
     bool copyAndWait(const QString &text)
     {
         pasteboard.copyText(text);
@@ -85,12 +83,11 @@ protected:
             result.append(item.content);
         return result;
     }
-    ClipboardItem makeItem(ClipboardItemType type, const QString &content, qint64 secondsAgo = 0) const
+    ClipboardItem makeItem(Type type, const QString &content, qint64 secondsAgo = 0) const
     {
         return {QUuid::createUuid(), type, content, content, clock.now().addSecs(-secondsAgo), {}, false};
     }
-    // Adds the items in order (the last one ends up on top).
-    void addAll(const QList<ClipboardItem> &items)
+    void addAll(const QList<ClipboardItem> &items) // the last one ends up on top
     {
         for (const ClipboardItem &item : items)
             history->addItem(item);
@@ -102,8 +99,7 @@ protected:
         const auto items = storedItems();
         return std::any_of(items.begin(), items.end(), [&](const ClipboardItem &item) { return item.id == id; });
     }
-    // Puts records straight into the store, as an earlier run would have left them.
-    void seed(const QList<ClipboardItem> &items)
+    void seed(const QList<ClipboardItem> &items) // records an earlier run left
     {
         for (const ClipboardItem &item : items)
             store.createItem(item);
