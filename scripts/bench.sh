@@ -8,3 +8,8 @@ for program in "$root"/build/bench/bench/bench_*; do
   echo "== $(basename "$program")"
   "$program" --benchmark_filter="${1:-.}"
 done
+# The whole program on a private X server.
+if [ -z "${1:-}" ] || [ "$1" = desktop ]; then
+  echo "== desktop"
+  python3 "$root/bench/desktop_bench.py" "$root/build/bench/src/app/snipbrook"
+fi

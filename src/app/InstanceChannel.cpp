@@ -1,7 +1,6 @@
 #include "InstanceChannel.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QLocalSocket>
@@ -22,11 +21,6 @@ QByteArray line(const QJsonObject &object)
 }
 
 } // namespace
-
-InstancePaths InstancePaths::inRuntimeDir(const QString &runtimeDir)
-{
-    return {runtimeDir + QStringLiteral("/snipbrook.lock"), runtimeDir + QStringLiteral("/snipbrook.sock")};
-}
 
 InstanceLock::InstanceLock(const QString &path)
 {
@@ -88,28 +82,6 @@ void InstanceServer::accept()
             m_handler(*request, reply);
         });
     }
-}
-
-std::optional<CliResponse> sendToInstance(const QString &socketPath, const CliRequest &request, int timeoutMs)
-{
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(timeoutMs))
-        return std::nullopt;
-    socket.write(line(request.toJson()));
-    QElapsedTimer clock;
-    clock.start();
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return std::nullopt;
-    while (!socket.canReadLine()) {
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0 || !socket.waitForReadyRead(static_cast<int>(left))) {
-            if (socket.canReadLine())
-                break;
-            return std::nullopt;
-        }
-    }
-    return CliResponse::fromJson(QJsonDocument::fromJson(socket.readLine()).object());
 }
 
 } // namespace snipbrook

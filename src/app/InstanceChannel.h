@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "InstanceClient.h"
 
 #include <QLocalServer>
 #include <QObject>
@@ -8,14 +9,6 @@
 #include <functional>
 
 namespace snipbrook {
-
-// Paths of the single-instance lock and socket in the user's runtime folder.
-struct InstancePaths {
-    QString lockFile;
-    QString socket;
-
-    static InstancePaths inRuntimeDir(const QString &runtimeDir);
-};
 
 // Holds the per-user instance lock for the life of the process. The kernel drops the lock when
 // the process ends, however it ends, so a crash never leaves a stale lock behind.
@@ -52,9 +45,5 @@ private:
     Handler m_handler;
     QLocalServer m_server;
 };
-
-// Sends one request to the running instance and waits for its answer. Nothing when no
-// instance listens, or when it does not answer in time.
-std::optional<CliResponse> sendToInstance(const QString &socketPath, const CliRequest &request, int timeoutMs);
 
 } // namespace snipbrook

@@ -1,17 +1,16 @@
+// The command line: parses the arguments, then talks to the running instance, or becomes it
+// (the instance program replaces this process, so it keeps the same process id). This program
+// links only Qt Core, so a command-line call starts in a few milliseconds.
 #include "BuildInfo.h"
 #include "CommandLine.h"
-#include "InstanceChannel.h"
-#include "model/Diagnostics.h"
-#include "platform/AppPaths.h"
+#include "InstanceClient.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
-#include <QTextStream>
+#include <QFileInfo>
 
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
-#include <sys/socket.h>
+#include <cstring>
 #include <unistd.h>
 
 using namespace snipbrook;
@@ -20,29 +19,6 @@ namespace {
 
 // Generous: a search by meaning over a large history may take a moment.
 constexpr int requestTimeoutMs = 30000;
-
-int signalPipe[2] = {-1, -1};
-
-void onQuitSignal(int)
-{
-    const char byte = 1;
-    // Only async-signal-safe work here: wake the event loop, which quits cleanly.
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-void quitOnSignals(QCoreApplication &app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
-    struct sigaction action {};
-    action.sa_handler = onQuitSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
 
 void print(const QString &text, FILE *stream)
 {
@@ -62,16 +38,9 @@ QString readAllStdin()
     return QString::fromUtf8(in.readAll());
 }
 
-QString runtimeDir()
-{
-    QString dir = AppPaths::standard().runtimeDir;
-    ensurePrivateDirectory(dir);
-    return dir;
-}
-
 int runClient(const CliRequest &request)
 {
-    const InstancePaths paths = InstancePaths::inRuntimeDir(runtimeDir());
+    const InstancePaths paths = InstancePaths::inRuntimeDir(InstancePaths::runtimeDir());
     const auto response = sendToInstance(paths.socket, request, requestTimeoutMs);
     if (!response) {
         print(QStringLiteral("snipbrook: Snipbrook is not running (start it with 'snipbrook')"), stderr);
@@ -82,45 +51,25 @@ int runClient(const CliRequest &request)
     return response->exitCode;
 }
 
-int runInstance(int argc, char *argv[])
+// The instance program sits beside this one in the build tree, or in the installed libexec folder.
+QString instanceProgram()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Snipbrook"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(build::version));
+    const QString besideUs = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString sibling = QFileInfo(besideUs).absolutePath() + QStringLiteral("/snipbrook-instance");
+    if (QFileInfo(sibling).isExecutable())
+        return sibling;
+    return QString::fromLatin1(build::instanceProgram);
+}
 
-    const InstancePaths paths = InstancePaths::inRuntimeDir(runtimeDir());
-    InstanceLock lock(paths.lockFile);
-    if (!lock.isHeld()) {
-        // Another instance runs (or is starting): hand the request over instead of opening the
-        // same files twice.
-        const auto response = sendToInstance(paths.socket, CliRequest{QStringLiteral("activate"), {}}, 5000);
-        print(response ? response->out : QStringLiteral("Snipbrook is already running."), stdout);
-        return exitDone;
-    }
-    quitOnSignals(app);
-
-    InstanceServer server([](const CliRequest &request, const InstanceServer::Reply &reply) {
-        if (request.command == QLatin1String("quit")) {
-            reply(CliResponse::ok(QStringLiteral("Snipbrook is quitting.")));
-            QCoreApplication::quit();
-        } else if (request.command == QLatin1String("activate")) {
-            reply(CliResponse::ok(QStringLiteral("Snipbrook is already running.")));
-        } else if (request.command == QLatin1String("status")) {
-            reply(CliResponse::ok(QStringLiteral("Version: ") + QString::fromLatin1(build::version)));
-        } else {
-            reply(CliResponse::failed(QStringLiteral("snipbrook: '") + request.command +
-                                      QStringLiteral("' is not available in this version")));
-        }
-    });
-    if (!server.listen(paths.socket)) {
-        diag(QStringLiteral("❌ Could not listen for commands on ") + paths.socket + QStringLiteral(": ") + server.errorString());
-        return exitFailed;
-    }
-
-    diag(QStringLiteral("🚀 Snipbrook started: ") + QCoreApplication::applicationVersion());
-    const int status = app.exec();
-    diag(QStringLiteral("👋 Snipbrook stopped"));
-    return status;
+int becomeInstance(char *argv0)
+{
+    const QByteArray program = QFile::encodeName(instanceProgram());
+    char *arguments[] = {argv0, nullptr};
+    ::execv(program.constData(), arguments);
+    print(QStringLiteral("snipbrook: cannot start ") + QString::fromLocal8Bit(program) + QStringLiteral(": ") +
+              QString::fromLocal8Bit(std::strerror(errno)),
+          stderr);
+    return exitFailed;
 }
 
 } // namespace
@@ -131,11 +80,11 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const ParsedCommandLine parsed = parseCommandLine(arguments, readAllStdin);
-    if (const auto *print_ = std::get_if<PrintAndExit>(&parsed)) {
-        print(print_->text, print_->toStderr ? stderr : stdout);
-        return print_->exitCode;
+    if (const auto *message = std::get_if<PrintAndExit>(&parsed)) {
+        print(message->text, message->toStderr ? stderr : stdout);
+        return message->exitCode;
     }
     if (const auto *request = std::get_if<CliRequest>(&parsed))
         return runClient(*request);
-    return runInstance(argc, argv);
+    return becomeInstance(argv[0]);
 }

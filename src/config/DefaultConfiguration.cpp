@@ -4,7 +4,7 @@ namespace snipbrook {
 
 namespace {
 
-struct CategorySpec {
+struct CategoryRow {
     const char *name;
     const char *icon;
     QStringList keywords;
@@ -12,12 +12,12 @@ struct CategorySpec {
     std::optional<ClipboardItemType> type;
 };
 
-QList<Category> categories(std::initializer_list<CategorySpec> specs)
+QList<Category> categories(std::initializer_list<CategoryRow> rows)
 {
     QList<Category> list;
-    for (const CategorySpec &spec : specs)
-        list.append(Category{QUuid::createUuid(), QString::fromLatin1(spec.name), QString::fromLatin1(spec.icon),
-                             spec.keywords, QString::fromLatin1(spec.color), spec.type, true});
+    for (const CategoryRow &row : rows)
+        list.append(Category{QUuid::createUuid(), QString::fromLatin1(row.name), QString::fromLatin1(row.icon),
+                             row.keywords, QString::fromLatin1(row.color), row.type, true});
     return list;
 }
 

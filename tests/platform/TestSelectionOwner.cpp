@@ -103,6 +103,8 @@ void TestSelectionOwner::answer(const xcb_selection_request_event_t &request)
     xcb_atom_t property = request.property == XCB_ATOM_NONE ? request.target : request.property;
     std::lock_guard lock(m_mutex);
     m_requests.append(QString::fromLatin1(target));
+    if (m_hung)
+        return; // a hung application: the request is never answered
     if (target == "TARGETS") {
         std::vector<xcb_atom_t> targets{atom("TARGETS")};
         for (const auto &[name, bytes] : m_representations)

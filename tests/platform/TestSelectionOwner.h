@@ -31,6 +31,9 @@ public:
     // Gives the clipboard up on purpose (owner None), as a program that clears it does.
     void release();
 
+    // While hung, requests are recorded but never answered, as with an application that froze.
+    void setHung(bool hung) { m_hung = hung; }
+
     // Targets asked for since the last own(), in order ("TARGETS" included).
     QStringList requests() const;
     int incrementalTransfers() const { return m_incrementalTransfers; }
@@ -55,6 +58,7 @@ private:
     xcb_atom_t m_clipboard = XCB_ATOM_NONE;
     int m_wakeFd = -1;
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_hung{false};
     mutable std::mutex m_mutex;
     std::map<QByteArray, QByteArray> m_representations;
     int m_chunk = 0;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace snipbrook {
+
+// Paths of the single-instance lock and socket in the user's runtime folder.
+struct InstancePaths {
+    QString lockFile;
+    QString socket;
+
+    static InstancePaths inRuntimeDir(const QString &runtimeDir);
+    // $XDG_RUNTIME_DIR, or Qt's private fallback when it is unset: the same for the instance and
+    // the command line.
+    static QString runtimeDir();
+};
+
+// Sends one request to the running instance and waits for its answer, over a plain Unix socket
+// (the command line stays light: no toolkit beyond Qt Core). Nothing when no instance listens,
+// or when it does not answer in time.
+std::optional<CliResponse> sendToInstance(const QString &socketPath, const CliRequest &request, int timeoutMs);
+
+} // namespace snipbrook
