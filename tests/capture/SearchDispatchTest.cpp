@@ -1,28 +1,27 @@
 #include "HistoryFixture.h"
 
-#include <QSignalSpy>
-
 using namespace snipbrook;
 using namespace snipbrook::test;
 
 namespace {
 
-class SearchDispatchTest : public HistoryFixture {};
+class SearchDispatchTest : public HistoryFixture {
+protected:
+    bool settled(qsizetype count) { return !history->isSearching() && history->searchResults().size() == count; }
+};
 
 TEST_F(SearchDispatchTest, KeywordResultsScoreByStoreOrderAndBlankQueriesClear)
 {
+    searcher = &heldIndex;
     start();
     for (int i = 0; i < 23; ++i)
-        storage.seed({makeItem(ClipboardItemType::text, QStringLiteral("abc %1").arg(i), 1000 - i)});
+        seed({makeItem(Type::text, QStringLiteral("abc %1").arg(i), 1000 - i)});
     history->search(QStringLiteral("   "), true);
-    ASSERT_TRUE(waitForDeliveries());
-    EXPECT_EQ(vectorStore.calls, 0);
-
-    history->search(QStringLiteral("  abc "), false); // handed on untrimmed
-    ASSERT_TRUE(waitFor([&] { return !history->isSearching() && history->currentSearchQuery() == QStringLiteral("  abc "); }));
-    EXPECT_TRUE(history->searchResults().isEmpty());
+    EXPECT_EQ(heldIndex.calls, 0);
+    history->search(QStringLiteral("  abc "), false); // handed on untrimmed: matches nothing
+    ASSERT_TRUE(waitFor([&] { return settled(0) && history->currentSearchQuery() == QStringLiteral("  abc "); }));
     history->search(QStringLiteral("ABC"), false);
-    ASSERT_TRUE(waitFor([&] { return !history->isSearching() && history->searchResults().size() == 23; }));
+    ASSERT_TRUE(waitFor([&] { return settled(23); }));
     const auto results = history->searchResults();
     EXPECT_EQ(results[0].item.content, QStringLiteral("abc 22"));
     EXPECT_EQ(results[0].similarity, 1.0f);
@@ -32,45 +31,56 @@ TEST_F(SearchDispatchTest, KeywordResultsScoreByStoreOrderAndBlankQueriesClear)
     EXPECT_EQ(results[22].searchType, SearchType::keyword);
 }
 
-TEST_F(SearchDispatchTest, OnlyTheNewestSearchPublishes)
+TEST_F(SearchDispatchTest, SearchByMeaningGoesThroughTheIndex)
 {
     start();
-    const ClipboardItem slow = makeItem(ClipboardItemType::text, QStringLiteral("slow"));
-    const ClipboardItem fast = makeItem(ClipboardItemType::text, QStringLiteral("fast"));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("quarterly budget spreadsheet for the team")));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("photos of the cat on the sofa")));
+    ASSERT_TRUE(waitFor([&] { return vectors.indexedItemsCount() == 2; }));
+    history->search(QStringLiteral("budget spreadsheet"), true);
+    ASSERT_TRUE(waitFor([&] { return !history->isSearching() && !history->searchResults().isEmpty(); }));
+    EXPECT_EQ(history->searchResults()[0].item.content, QStringLiteral("quarterly budget spreadsheet for the team"));
+    EXPECT_EQ(history->searchResults()[0].searchType, SearchType::semantic);
+}
+
+TEST_F(SearchDispatchTest, OnlyTheNewestSearchPublishes)
+{
+    searcher = &heldIndex;
+    start();
+    const ClipboardItem slow = makeItem(Type::text, QStringLiteral("slow")), fast = makeItem(Type::text, QStringLiteral("fast"));
     addAll({slow, fast});
-    const QList<VectorSearchResult> slowHits{{slow.id, 0.9f, {}}}, fastHits{{fast.id, 0.9f, {}}};
+    const auto run = [&](const char *query, const ClipboardItem &hit) {
+        heldIndex.hits = {{hit.id, 0.9f, {}}};
+        history->search(QString::fromLatin1(query), true);
+    };
+    const auto release = [&](const char *query, const ClipboardItem &hit) {
+        heldIndex.hits = {{hit.id, 0.9f, {}}};
+        heldIndex.release(QString::fromLatin1(query));
+    };
 
-    // The earlier search finishes last: its results are dropped.
-    vectorStore.heldQueries = {QStringLiteral("slow")};
-    history->search(QStringLiteral("slow"), true);
-    vectorStore.hits = fastHits;
-    history->search(QStringLiteral("fast"), true);
-    ASSERT_TRUE(waitFor([&] { return !history->isSearching(); }));
-    vectorStore.hits = slowHits;
-    vectorStore.release(QStringLiteral("slow"));
+    heldIndex.heldQueries = {QStringLiteral("slow")}; // the earlier search ends last: dropped
+    run("slow", slow);
+    run("fast", fast);
+    ASSERT_TRUE(waitFor([&] { return settled(1); }));
+    release("slow", slow);
     ASSERT_TRUE(waitForDeliveries());
-    EXPECT_EQ(history->searchResults().value(0).item.id, fast.id);
+    EXPECT_EQ(history->searchResults()[0].item.id, fast.id);
 
-    // The later search finishes last: the earlier one does not lower isSearching.
-    vectorStore.heldQueries = {QStringLiteral("slow")};
-    vectorStore.hits = fastHits;
-    history->search(QStringLiteral("fast"), true);
-    history->search(QStringLiteral("slow"), true);
+    heldIndex.heldQueries = {QStringLiteral("slow")}; // the later one ends last: the flag waits for it
+    run("fast", fast);
+    run("slow", slow);
     ASSERT_TRUE(waitFor([&] { return history->findChildren<QFutureWatcherBase *>().size() == 1; }));
     EXPECT_TRUE(history->isSearching());
-    vectorStore.hits = slowHits;
-    vectorStore.release(QStringLiteral("slow"));
+    release("slow", slow);
     ASSERT_TRUE(waitFor([&] { return !history->isSearching(); }));
-    EXPECT_EQ(history->searchResults().value(0).item.id, slow.id);
+    EXPECT_EQ(history->searchResults()[0].item.id, slow.id);
 
-    // A clear supersedes the search before it.
-    vectorStore.heldQueries = {QStringLiteral("fast")};
-    history->search(QStringLiteral("fast"), true);
+    heldIndex.heldQueries = {QStringLiteral("fast")}; // a clear supersedes the search before it
+    run("fast", fast);
     history->clearSearch();
-    vectorStore.release(QStringLiteral("fast"));
+    release("fast", fast);
     ASSERT_TRUE(waitForDeliveries());
-    EXPECT_TRUE(history->searchResults().isEmpty() && history->currentSearchQuery().isEmpty());
-    EXPECT_FALSE(history->isSearching());
+    EXPECT_TRUE(settled(0) && history->currentSearchQuery().isEmpty());
 }
 
 } // namespace
