@@ -35,7 +35,9 @@ X11Pasteboard::X11Pasteboard(Options options, QObject *parent) : Pasteboard(pare
     m_reader = std::make_unique<SelectionReader>(options.displayName, options.limits);
     if (!m_reader->isRunning()) {
         diag(QStringLiteral("⚠️ No X display, the clipboard is not watched: ")
-             + (options.displayName.isEmpty() ? QString::fromLocal8Bit(qgetenv("DISPLAY")) : options.displayName)
+             + (!options.displayName.isEmpty()     ? options.displayName
+                : qEnvironmentVariableIsEmpty("DISPLAY") ? QStringLiteral("$DISPLAY (unset)")
+                                                         : qEnvironmentVariable("DISPLAY"))
              + QStringLiteral(" (") + m_reader->failure() + QStringLiteral(")"));
         m_reader.reset();
         return;
