@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QTimeZone>
 
+#include "PseudoWords.h"
+
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -41,35 +43,22 @@ public:
     QFuture<void> resetAllData() override { return QtFuture::makeReadyFuture(); }
 };
 
-// Prose of pseudo-words from a vocabulary of 2,000, so that one word occurs in about one item in
-// a hundred, as real words of a history would. Each text starts with a serial number.
+// Prose of pseudo-words; each text starts with a serial number.
 class Prose {
 public:
-    Prose()
-    {
-        std::uniform_int_distribution<int> length(3, 9), letter('a', 'z');
-        for (int i = 0; i < 2000; ++i) {
-            QString word;
-            for (int n = length(m_random); n > 0; --n)
-                word.append(QChar(letter(m_random)));
-            m_words.append(word);
-        }
-    }
     QString text(int length)
     {
-        std::uniform_int_distribution<qsizetype> pick(0, m_words.size() - 1);
         QString text = QString::number(m_serial++);
         while (text.size() < length)
-            text += QLatin1Char(' ') + m_words[pick(m_random)];
+            text += QLatin1Char(' ') + m_words.randomWord();
         text.truncate(length);
         text.back() = QLatin1Char('.'); // captured text is trimmed; keep it equal to what is copied
         return text;
     }
-    const QString &word(qsizetype index) const { return m_words[index % m_words.size()]; }
+    const QString &word(qsizetype index) const { return m_words.word(index); }
 
 private:
-    std::mt19937 m_random{7};
-    QStringList m_words;
+    PseudoWords m_words{7};
     qint64 m_serial = 0;
 };
 
@@ -228,12 +217,3 @@ void BM_SemanticSearch1000(benchmark::State &state)
 BENCHMARK(BM_SemanticSearch1000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

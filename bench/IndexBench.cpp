@@ -212,13 +212,3 @@ void BM_ImportLegacyItems(benchmark::State &state)
 BENCHMARK(BM_ImportLegacyItems)->Arg(1000)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
 
 } // namespace
-
-// The import needs an event loop; the diagnostic lines it writes go to standard output.
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

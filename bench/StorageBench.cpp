@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "PseudoWords.h"
+
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -18,34 +20,20 @@ using namespace snipbrook;
 
 namespace {
 
-// Prose of pseudo-words from a vocabulary of 2000, so that one word occurs in roughly one item in
-// seventy, as real words of a history would.
+// Prose of pseudo-words.
 class ProseGenerator {
 public:
-    ProseGenerator()
-    {
-        std::uniform_int_distribution<int> length(3, 9);
-        std::uniform_int_distribution<int> letter('a', 'z');
-        for (int i = 0; i < 2000; ++i) {
-            QString word;
-            for (int n = length(m_random); n > 0; --n)
-                word.append(QChar(letter(m_random)));
-            m_words.append(word);
-        }
-    }
     QString text(int length)
     {
-        std::uniform_int_distribution<qsizetype> pick(0, m_words.size() - 1);
         QString text;
         while (text.size() < length)
-            text += m_words[pick(m_random)] + QLatin1Char(' ');
+            text += m_words.randomWord() + QLatin1Char(' ');
         return text.left(length);
     }
-    const QString &word(int index) const { return m_words[index]; }
+    const QString &word(int index) const { return m_words.word(index); }
 
 private:
-    std::mt19937 m_random{42};
-    QStringList m_words;
+    PseudoWords m_words{42};
 };
 
 ClipboardItem textItem(ProseGenerator &prose, int index)
