@@ -35,7 +35,7 @@ fi
 
 case "$flavour" in
   release) build="$root/build/release"; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNIPBROOK_TESTS=OFF) ;;
-  test)    build="$root/build/test";    args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNIPBROOK_SANITIZE=ON) ;;
+  test)    build="$root/build/test";    args=(-DCMAKE_BUILD_TYPE=Debug -DSNIPBROOK_SANITIZE=ON) ;;
   bench)   build="$root/build/bench";   args=(-DCMAKE_BUILD_TYPE=Release -DSNIPBROOK_TESTS=OFF -DSNIPBROOK_BENCH=ON) ;;
   *) echo "usage: scripts/setup.sh [release|test|bench]" >&2; exit 2 ;;
 esac

@@ -4,8 +4,8 @@
 
 #include "model/UnicodeText.h"
 #include "search/LocalAISearchManager.h"
-#include "search/WhenFinished.h"
-#include "storage/HistoryStorage.h"
+#include "core/Async.h"
+#include "core/HistoryStorage.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 

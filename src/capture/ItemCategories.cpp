@@ -1,6 +1,6 @@
 #include "ItemCategories.h"
 
-#include "search/CalendarDays.h"
+#include "core/CalendarDays.h"
 
 namespace snipbrook {
 namespace {

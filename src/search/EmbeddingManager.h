@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Embedder.h"
+#include "core/Embedder.h"
 #include "TextEmbeddingModel.h"
 
 #include <QString>

@@ -3,7 +3,7 @@
 #include "model/ClipboardItem.h"
 #include "model/SimilaritySearchResult.h"
 #include "platform/Clock.h"
-#include "storage/SemanticSearcher.h"
+#include "core/SemanticSearcher.h"
 
 #include <QFuture>
 #include <QList>

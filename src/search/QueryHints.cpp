@@ -1,6 +1,6 @@
 #include "QueryHints.h"
 
-#include "CalendarDays.h"
+#include "core/CalendarDays.h"
 
 #include <QRegularExpression>
 

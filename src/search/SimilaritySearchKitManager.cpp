@@ -1,6 +1,6 @@
 #include "SimilaritySearchKitManager.h"
 
-#include "WhenFinished.h"
+#include "core/Async.h"
 
 #include "model/Diagnostics.h"
 #include "model/Uuid.h"

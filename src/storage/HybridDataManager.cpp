@@ -1,7 +1,7 @@
 #include "HybridDataManager.h"
 
 #include "JsonBackup.h"
-#include "PoolTask.h"
+#include "core/Async.h"
 
 #include "model/Diagnostics.h"
 #include "model/Uuid.h"

@@ -2,7 +2,7 @@
 
 #include "CoreDataManager.h"
 #include "DataManager.h"
-#include "HistoryStorage.h"
+#include "core/HistoryStorage.h"
 #include "VectorStoreManager.h"
 
 #include "platform/Preferences.h"

@@ -1,5 +1,7 @@
 #include "QueryContext.h"
 
+#include "core/CalendarDays.h"
+
 #include <QRegularExpression>
 
 #include <array>
@@ -33,39 +35,16 @@ std::optional<qint64> dayCount(const QString &digits)
     return days;
 }
 
-// The same wall-clock time `days` calendar days before `now`, in the zone. A time that does not
-// exist that day (skipped by a daylight-saving change) moves forward by the skipped length; a
-// time that occurs twice is taken at its first occurrence.
-QDateTime sameTimeDaysBefore(const QDateTime &now, qint64 days, const QTimeZone &zone)
-{
-    constexpr qint64 dayMs = 86'400'000;
-    const QDate date = now.date().addDays(-days);
-    const qint64 wallClock = QDateTime(date, now.time(), Qt::UTC).toMSecsSinceEpoch();
-    const auto offsetMsAt = [&](qint64 utcMs) {
-        return qint64(zone.offsetFromUtc(QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC))) * 1000;
-    };
-    // At most one change lies between the offsets a day earlier and a day later.
-    const qint64 offsetBefore = offsetMsAt(wallClock - dayMs);
-    const qint64 offsetAfter = offsetMsAt(wallClock + dayMs);
-    std::optional<qint64> instant;
-    for (const qint64 offset : {offsetBefore, offsetAfter}) {
-        const qint64 candidate = wallClock - offset;
-        if (offsetMsAt(candidate) == offset && (!instant || candidate < *instant))
-            instant = candidate;
-    }
-    return QDateTime::fromMSecsSinceEpoch(instant.value_or(wallClock - offsetBefore), zone);
-}
-
 std::optional<QDateTime> timeCutoff(const QString &q, const Clock &clock)
 {
     const QTimeZone zone = clock.timeZone();
     const QDateTime now = clock.localNow();
     if (q.contains(QLatin1String("today")))
-        return now.date().startOfDay(zone);
+        return startOfCalendarDay(now, zone);
     if (q.contains(QLatin1String("yesterday")))
-        return now.date().addDays(-1).startOfDay(zone);
+        return startOfCalendarDay(calendarDaysBefore(now, 1, zone), zone);
     if (q.contains(QLatin1String("last week")))
-        return sameTimeDaysBefore(now, 7, zone);
+        return calendarDaysBefore(now, 7, zone);
 
     static const QRegularExpression daysAgo(QStringLiteral("(\\d+)\\s+days?\\s+ago"));
     const QRegularExpressionMatch match = daysAgo.match(q);
@@ -74,7 +53,7 @@ std::optional<QDateTime> timeCutoff(const QString &q, const Clock &clock)
     const auto days = dayCount(match.captured(1));
     if (!days)
         return std::nullopt;
-    const QDateTime cutoff = sameTimeDaysBefore(now, *days, zone);
+    const QDateTime cutoff = calendarDaysBefore(now, *days, zone);
     if (!cutoff.isValid())
         return std::nullopt;
     return cutoff;

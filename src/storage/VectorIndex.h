@@ -3,7 +3,7 @@
 #include "EmbeddingBlocks.h"
 #include "QueryContext.h"
 #include "VectorItem.h"
-#include "VectorSearchResult.h"
+#include "core/VectorSearchResult.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "VectorStoreManager.h"
 
 #include "IndexText.h"
-#include "PoolTask.h"
+#include "core/Async.h"
 #include "PrivateFiles.h"
 #include "QueryContext.h"
 #include "VectorIndex.h"

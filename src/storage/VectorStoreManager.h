@@ -1,12 +1,12 @@
 #pragma once
 
-#include "SemanticSearcher.h"
+#include "core/SemanticSearcher.h"
 #include "VectorItem.h"
-#include "VectorSearchResult.h"
+#include "core/VectorSearchResult.h"
 
 #include "model/ClipboardItem.h"
 #include "platform/Clock.h"
-#include "search/Embedder.h"
+#include "core/Embedder.h"
 
 #include <QFuture>
 #include <QObject>

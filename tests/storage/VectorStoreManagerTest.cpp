@@ -1,4 +1,4 @@
-#include "storage/PoolTask.h"
+#include "core/Async.h"
 #include "storage/VectorIndexFile.h"
 #include "storage/VectorStoreManager.h"
 #include "support/DiagnosticsCapture.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/Embedder.h"
+#include "core/Embedder.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/SemanticSearcher.h"
+#include "core/SemanticSearcher.h"
 
 #include <QPromise>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VectorSearchResult.h"
+#include "core/VectorSearchResult.h"
 
 #include <QFuture>
 #include <QList>
