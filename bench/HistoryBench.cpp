@@ -37,10 +37,10 @@ public:
     QList<ClipboardItem> loadItems(std::optional<int>) override { return seed; }
     QList<ClipboardItem> searchItems(const QString &) override { return {}; }
     QList<ClipboardItem> loadFavoriteItems() override { return {}; }
-    QFuture<void> saveItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(); }
-    QFuture<void> updateItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(); }
-    QFuture<void> deleteItem(const QUuid &) override { return QtFuture::makeReadyFuture(); }
-    QFuture<void> resetAllData() override { return QtFuture::makeReadyFuture(); }
+    QFuture<bool> saveItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
+    QFuture<bool> updateItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
+    QFuture<bool> deleteItem(const QUuid &) override { return QtFuture::makeReadyFuture(true); }
+    QFuture<bool> resetAllData() override { return QtFuture::makeReadyFuture(true); }
 };
 
 // Prose of pseudo-words; each text starts with a serial number.

@@ -2,11 +2,8 @@
 
 #include "BuildInfo.h"
 #include "model/Diagnostics.h"
-#include "search/EmbeddingManager.h"
-#include "search/ModelLocator.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QThreadPool>
 
 namespace snipbrook {
@@ -22,35 +19,67 @@ const AppPaths &withFolders(const AppPaths &paths)
 
 } // namespace
 
-ApplicationState::ApplicationState(AppPaths paths, QObject *parent)
+ApplicationState::ApplicationState(AppPaths paths, DesktopServices services, Options options, QObject *parent)
     : QObject(parent),
-      m_paths(std::move(paths)),
-      m_hasDisplay(QGuiApplication::platformName() == QLatin1String("xcb")),
-      m_preferences(withFolders(m_paths).configDir),
-      m_configuration(m_preferences, QString::fromLatin1(build::installedDataDir)),
-      m_itemStore(m_paths.dataDir),
-      m_vectorStore(EmbeddingManager::shared(), m_paths.documentsDir),
-      m_storage(m_itemStore, m_vectorStore, m_preferences, m_paths.documentsDir),
-      m_clipboard(m_configuration, m_pasteboard, m_workspace, m_storage, m_vectorStore, SystemClock::instance())
+      m_paths(withFolders(paths)),
+      m_services(std::move(services)),
+      m_configuration(m_services.preferences, options.resourceDirectory),
+      m_itemStore(m_paths.dataDir, options.onStoreFailure),
+      m_vectorStore(m_services.embedder, m_paths.documentsDir, m_services.clock),
+      m_storage(m_itemStore, m_vectorStore, m_services.preferences, m_paths.documentsDir, options.storageStartDelay),
+      m_clipboard(m_configuration, m_services.pasteboard, m_services.workspace, m_storage, m_vectorStore,
+                  m_services.clock, options.timings)
 {
-    if (!m_hasDisplay)
+    if (!m_services.watchesClipboard)
         diag(QStringLiteral("⚠️ No X11 display, clipboard capture is off: the command line still works"));
     loadModelInBackground();
 }
 
+// Background work that reports to these managers must not outlive them.
 ApplicationState::~ApplicationState() = default;
-
-QString ApplicationState::settingsFile() const { return m_preferences.filePath(); }
 
 void ApplicationState::flush() { m_vectorStore.flush(); }
 
 void ApplicationState::loadModelInBackground()
 {
-    // The encoder is loaded once per process; asking for it early keeps the first search fast.
-    // The state is shared with the task, which may outlive this object at a quick quit.
-    QThreadPool::globalInstance()->start([state = m_modelState] {
-        state->store(sharedSentenceEncoder() ? ModelState::loaded : ModelState::unavailable);
+    if (!m_services.loadModel) {
+        m_modelState->store(ModelState::unavailable);
+        return;
+    }
+    // Asking for the encoder early keeps the first search fast. The state is shared with the
+    // task, which may outlive this object at a quick quit.
+    QThreadPool::globalInstance()->start([state = m_modelState, load = m_services.loadModel] {
+        state->store(load() ? ModelState::loaded : ModelState::unavailable);
     });
+}
+
+QString ApplicationState::statusText() const
+{
+    const QString storageState = m_storage.isInitialized() ? QStringLiteral("ready")
+                                 : m_storage.isMigrating() ? QStringLiteral("importing earlier history")
+                                                           : QStringLiteral("starting");
+    const QString items = m_clipboard.isLoaded()
+                              ? QStringLiteral("Items: %1 (favourites: %2, limit: %3)")
+                                    .arg(m_clipboard.clipboardItems().size())
+                                    .arg(m_clipboard.favoriteItems().size())
+                                    .arg(m_clipboard.maxItems())
+                              : QStringLiteral("Items: loading (limit: %1)").arg(m_clipboard.maxItems());
+    const QString clipboard = m_services.watchesClipboard
+                                  ? QStringLiteral("watching X11 display ") + qEnvironmentVariable("DISPLAY")
+                                  : QStringLiteral("off (no X11 display)");
+    QStringList lines{
+        QStringLiteral("Snipbrook %1").arg(QString::fromLatin1(build::version)),
+        items,
+        QStringLiteral("Indexed for search by meaning: %1").arg(m_vectorStore.indexedItemsCount()),
+        QStringLiteral("Storage: ") + storageState,
+        QStringLiteral("Model: ") + modelStateText(modelState()),
+        QStringLiteral("Clipboard: ") + clipboard,
+        QStringLiteral("Item store: ") + m_itemStore.storePath(),
+        QStringLiteral("Vector index: ") + m_vectorStore.indexFilePath(),
+    };
+    if (!m_services.settingsFile.isEmpty())
+        lines.append(QStringLiteral("Settings: ") + m_services.settingsFile);
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString modelStateText(ApplicationState::ModelState state)

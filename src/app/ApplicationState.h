@@ -2,31 +2,57 @@
 
 #include "capture/ClipboardManager.h"
 #include "config/ConfigurationManager.h"
+#include "core/Embedder.h"
 #include "platform/AppPaths.h"
-#include "platform/linux/SettingsPreferences.h"
-#include "platform/linux/X11Pasteboard.h"
-#include "platform/linux/X11Workspace.h"
+#include "platform/Clock.h"
+#include "platform/Pasteboard.h"
+#include "platform/Preferences.h"
+#include "platform/Workspace.h"
 #include "storage/CoreDataManager.h"
 #include "storage/HybridDataManager.h"
 #include "storage/VectorStoreManager.h"
 
-#include <QFutureWatcher>
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 namespace snipbrook {
 
+// The desktop services one running Snipbrook works through. The instance passes the X11 ones;
+// tests and windows under test pass fakes. Each must outlive the application state.
+struct DesktopServices {
+    Pasteboard &pasteboard;
+    Workspace &workspace;
+    Preferences &preferences;
+    const Clock &clock;
+    const Embedder &embedder;
+    // Whether the clipboard is really watched (false without a display).
+    bool watchesClipboard = true;
+    // Where the preferences live, for status (empty when they live nowhere a user can look).
+    QString settingsFile;
+    // How the encoder becomes ready: run on a pool thread, true when the real model loaded.
+    std::function<bool()> loadModel;
+};
+
 // Everything one running Snipbrook owns, built in start-up order: the configuration first, the
-// desktop services, the item store, the vector index and the storage facade, then the history
-// that captures and searches. The encoder loads in the background, so nothing here waits for it.
+// item store, the vector index and the storage facade, then the history that captures and
+// searches. The encoder loads in the background, so nothing here waits for it.
 class ApplicationState : public QObject {
     Q_OBJECT
 public:
     enum class ModelState { loading, loaded, unavailable };
 
-    explicit ApplicationState(AppPaths paths, QObject *parent = nullptr);
+    struct Options {
+        CoreDataManager::FatalErrorHandler onStoreFailure = CoreDataManager::exitWithMessage;
+        std::chrono::milliseconds storageStartDelay = HybridDataManager::defaultStartDelay;
+        ClipboardTimings timings;
+        QString resourceDirectory; // where a read-only configuration document may be installed
+    };
+
+    ApplicationState(AppPaths paths, DesktopServices services, Options options, QObject *parent = nullptr);
     ~ApplicationState() override;
 
     const AppPaths &paths() const { return m_paths; }
@@ -36,9 +62,10 @@ public:
     VectorStoreManager &vectorStore() { return m_vectorStore; }
     CoreDataManager &itemStore() { return m_itemStore; }
     ModelState modelState() const { return m_modelState->load(); }
-    // Whether the clipboard of an X display is watched (false when there is no display).
-    bool hasDisplay() const { return m_hasDisplay; }
-    QString settingsFile() const;
+    bool watchesClipboard() const { return m_services.watchesClipboard; }
+
+    // What `snipbrook status` prints.
+    QString statusText() const;
 
     // Writes what is still only in memory (the vector index's latest changes); run at quit.
     void flush();
@@ -47,11 +74,8 @@ private:
     void loadModelInBackground();
 
     const AppPaths m_paths;
-    const bool m_hasDisplay;
-    SettingsPreferences m_preferences;
+    const DesktopServices m_services;
     ConfigurationManager m_configuration;
-    X11Pasteboard m_pasteboard;
-    X11Workspace m_workspace;
     CoreDataManager m_itemStore;
     VectorStoreManager m_vectorStore;
     HybridDataManager m_storage;

@@ -3,17 +3,23 @@
 #include "ItemListing.h"
 #include "capture/ClipboardManager.h"
 #include "config/ConfigurationManager.h"
+#include "core/Async.h"
 #include "model/Uuid.h"
 
 #include <QJsonDocument>
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+#include <utility>
+
 namespace snipbrook {
 namespace {
 
 // Long enough for a search by meaning over a large history on a slow machine.
 constexpr int searchTimeoutMs = 25000;
+// The first load of the history normally takes milliseconds; a legacy import can take longer.
+constexpr int historyLoadTimeoutMs = 60000;
 
 QString compactJson(const QJsonArray &array)
 {
@@ -23,6 +29,14 @@ QString compactJson(const QJsonArray &array)
 CliResponse noSuchItem(const QString &target)
 {
     return CliResponse::failed(QStringLiteral("snipbrook: no item ") + target);
+}
+
+bool needsHistory(const QString &command)
+{
+    static const QStringList commands{QStringLiteral("list"),   QStringLiteral("search"),   QStringLiteral("copy"),
+                                      QStringLiteral("add"),    QStringLiteral("delete"),   QStringLiteral("favorite"),
+                                      QStringLiteral("dedupe"), QStringLiteral("clear")};
+    return commands.contains(command);
 }
 
 } // namespace
@@ -37,7 +51,9 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
 {
     const QString &command = request.command;
     const QJsonObject &args = request.args;
-    if (command == QLatin1String("list")) {
+    if (needsHistory(command) && !m_clipboard.isLoaded()) {
+        handleOnceLoaded(request, reply);
+    } else if (command == QLatin1String("list")) {
         list(args, reply);
     } else if (command == QLatin1String("search")) {
         search(args, reply);
@@ -52,8 +68,7 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
     } else if (command == QLatin1String("dedupe")) {
         dedupe(reply);
     } else if (command == QLatin1String("clear")) {
-        m_clipboard.clearAllHistory();
-        reply(CliResponse::ok(QStringLiteral("Cleared the whole history.")));
+        answerWhenStored(m_clipboard.clearAllHistory(), reply, QStringLiteral("Cleared the whole history."));
     } else if (command == QLatin1String("ignore")) {
         ignore(args, reply);
     } else if (command == QLatin1String("status")) {
@@ -67,6 +82,35 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
     } else {
         reply(CliResponse{exitBadUsage, {}, QStringLiteral("snipbrook: unknown command '") + command + QLatin1Char('\'')});
     }
+}
+
+// A command that reads or changes the history right after start-up must not see it half loaded.
+void CommandHandler::handleOnceLoaded(const CliRequest &request, const InstanceServer::Reply &reply)
+{
+    auto answered = std::make_shared<bool>(false);
+    whenFinished(m_clipboard.loaded(), this, [this, request, reply, answered](const QFuture<void> &) {
+        if (std::exchange(*answered, true))
+            return;
+        if (m_clipboard.isLoaded())
+            handle(request, reply);
+        else
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the history could not be loaded")));
+    });
+    QTimer::singleShot(historyLoadTimeoutMs, this, [reply, answered] {
+        if (std::exchange(*answered, true))
+            return;
+        reply(CliResponse::failed(QStringLiteral("snipbrook: the history is still loading, try again in a moment")));
+    });
+}
+
+void CommandHandler::answerWhenStored(const QFuture<bool> &stored, const InstanceServer::Reply &reply, const QString &done)
+{
+    whenFinished(stored, this, [reply, done](const QFuture<bool> &future) {
+        if (future.resultCount() > 0 && future.result())
+            reply(CliResponse::ok(done));
+        else
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the change could not be stored (see the log)")));
+    });
 }
 
 std::optional<ClipboardItem> CommandHandler::resolveTarget(const QString &target, bool allowPosition) const
@@ -84,9 +128,7 @@ std::optional<ClipboardItem> CommandHandler::resolveTarget(const QString &target
     const auto it = std::find_if(items.begin(), items.end(), [&](const ClipboardItem &item) { return item.id == *id; });
     if (it == items.end())
         return std::nullopt;
-    ClipboardItem item = *it;
-    item.isFavorite = m_clipboard.favoriteItems().contains(item.id);
-    return item;
+    return *it;
 }
 
 void CommandHandler::list(const QJsonObject &args, const InstanceServer::Reply &reply)
@@ -105,26 +147,20 @@ void CommandHandler::search(const QJsonObject &args, const InstanceServer::Reply
     const bool useSemantic = !args.value(QLatin1String("keyword")).toBool();
     const bool json = args.value(QLatin1String("json")).toBool();
 
-    // The history publishes only its newest search; this request waits for that to end.
-    auto *waiter = new QObject(this);
-    auto finish = [this, waiter, query, json, reply] {
-        if (m_clipboard.isSearching())
-            return;
-        waiter->deleteLater();
-        disconnect(&m_clipboard, nullptr, waiter, nullptr);
-        if (m_clipboard.currentSearchQuery() != query) {
-            reply(CliResponse::failed(QStringLiteral("snipbrook: a newer search replaced this one")));
-            return;
-        }
-        const QList<SimilaritySearchResult> &results = m_clipboard.searchResults();
-        reply(CliResponse::ok(json ? compactJson(resultsJson(results)) : resultLines(results)));
-    };
-    connect(&m_clipboard, &ClipboardManager::isSearchingChanged, waiter, finish);
-    QTimer::singleShot(searchTimeoutMs, waiter, [waiter, reply] {
-        waiter->deleteLater();
-        reply(CliResponse::failed(QStringLiteral("snipbrook: the search did not finish in time")));
+    // A search of its own: the published results belong to the views.
+    auto answered = std::make_shared<bool>(false);
+    whenFinished(m_clipboard.findItems(query, useSemantic), this,
+                 [reply, json, answered](const QFuture<QList<SimilaritySearchResult>> &future) {
+                     if (std::exchange(*answered, true))
+                         return;
+                     const QList<SimilaritySearchResult> results =
+                         future.resultCount() > 0 ? future.result() : QList<SimilaritySearchResult>{};
+                     reply(CliResponse::ok(json ? compactJson(resultsJson(results)) : resultLines(results)));
+                 });
+    QTimer::singleShot(searchTimeoutMs, this, [reply, answered] {
+        if (!std::exchange(*answered, true))
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the search did not finish in time")));
     });
-    m_clipboard.search(query, useSemantic);
 }
 
 void CommandHandler::copy(const QJsonObject &args, const InstanceServer::Reply &reply)
@@ -141,24 +177,13 @@ void CommandHandler::copy(const QJsonObject &args, const InstanceServer::Reply &
 
 void CommandHandler::add(const QJsonObject &args, const InstanceServer::Reply &reply)
 {
-    const auto item = m_clipboard.recordText(args.value(QLatin1String("text")).toString());
+    const auto item = m_clipboard.itemForText(args.value(QLatin1String("text")).toString());
     if (!item) {
         reply(CliResponse::failed(QStringLiteral("snipbrook: nothing to add, the text is blank")));
         return;
     }
-    // The item reaches the history on the next turn of the event loop; answer once it is there,
-    // so that a `list` right after shows it.
-    auto *waiter = new QObject(this);
-    const auto answer = [this, waiter, item, reply] {
-        const QList<ClipboardItem> &items = m_clipboard.clipboardItems();
-        if (std::none_of(items.begin(), items.end(), [&](const ClipboardItem &i) { return i.id == item->id; }))
-            return;
-        disconnect(&m_clipboard, nullptr, waiter, nullptr);
-        waiter->deleteLater();
-        reply(CliResponse::ok(QStringLiteral("Added ") + uuidString(item->id) + QStringLiteral(" (") + rawValue(item->type) +
-                              QLatin1Char(')')));
-    };
-    connect(&m_clipboard, &ClipboardManager::clipboardItemsChanged, waiter, answer);
+    answerWhenStored(m_clipboard.addItem(*item), reply,
+                     QStringLiteral("Added ") + uuidString(item->id) + QStringLiteral(" (") + rawValue(item->type) + QLatin1Char(')'));
 }
 
 void CommandHandler::remove(const QJsonObject &args, const InstanceServer::Reply &reply)
@@ -169,8 +194,7 @@ void CommandHandler::remove(const QJsonObject &args, const InstanceServer::Reply
         reply(noSuchItem(target));
         return;
     }
-    m_clipboard.deleteItem(item->id);
-    reply(CliResponse::ok(QStringLiteral("Deleted ") + uuidString(item->id) + QLatin1Char('.')));
+    answerWhenStored(m_clipboard.deleteItem(item->id), reply, QStringLiteral("Deleted ") + uuidString(item->id) + QLatin1Char('.'));
 }
 
 void CommandHandler::favorite(const QJsonObject &args, const InstanceServer::Reply &reply)
@@ -181,18 +205,21 @@ void CommandHandler::favorite(const QJsonObject &args, const InstanceServer::Rep
         reply(noSuchItem(target));
         return;
     }
-    m_clipboard.toggleFavorite(item->id);
-    const bool now = m_clipboard.favoriteItems().contains(item->id);
-    reply(CliResponse::ok((now ? QStringLiteral("Marked ") : QStringLiteral("Unmarked ")) + uuidString(item->id) +
-                          QStringLiteral(" as a favourite.")));
+    const QString text = (item->isFavorite ? QStringLiteral("Unmarked ") : QStringLiteral("Marked ")) + uuidString(item->id) +
+                         QStringLiteral(" as a favourite.");
+    answerWhenStored(m_clipboard.toggleFavorite(item->id), reply, text);
 }
 
 void CommandHandler::dedupe(const InstanceServer::Reply &reply)
 {
     const qsizetype before = m_clipboard.clipboardItems().size();
-    m_clipboard.removeDuplicates();
-    const qsizetype removed = before - m_clipboard.clipboardItems().size();
-    reply(CliResponse::ok(QStringLiteral("Removed %1 duplicate item%2.").arg(removed).arg(removed == 1 ? "" : "s")));
+    const QFuture<int> deleted = m_clipboard.removeDuplicates();
+    const qsizetype shown = before - m_clipboard.clipboardItems().size();
+    whenFinished(deleted, this, [reply, shown](const QFuture<int> &future) {
+        // Stored duplicates older than the history count too.
+        const qsizetype removed = std::max<qsizetype>(shown, future.resultCount() > 0 ? future.result() : 0);
+        reply(CliResponse::ok(QStringLiteral("Removed %1 duplicate item%2.").arg(removed).arg(removed == 1 ? "" : "s")));
+    });
 }
 
 void CommandHandler::ignore(const QJsonObject &args, const InstanceServer::Reply &reply)

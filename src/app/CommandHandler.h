@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "InstanceChannel.h"
 
+#include <QFuture>
 #include <QObject>
 
 #include <functional>
@@ -32,6 +33,9 @@ public:
     std::optional<ClipboardItem> resolveTarget(const QString &target, bool allowPosition) const;
 
 private:
+    void handleOnceLoaded(const CliRequest &request, const InstanceServer::Reply &reply);
+    // Answers `done` once the future says the change is stored, a failure otherwise.
+    void answerWhenStored(const QFuture<bool> &stored, const InstanceServer::Reply &reply, const QString &done);
     void list(const QJsonObject &args, const InstanceServer::Reply &reply);
     void search(const QJsonObject &args, const InstanceServer::Reply &reply);
     void copy(const QJsonObject &args, const InstanceServer::Reply &reply);

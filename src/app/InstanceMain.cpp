@@ -6,8 +6,13 @@
 #include "InstanceChannel.h"
 #include "model/Diagnostics.h"
 #include "platform/AppPaths.h"
+#include "platform/linux/SettingsPreferences.h"
+#include "platform/linux/X11Pasteboard.h"
+#include "platform/linux/X11Workspace.h"
+#include "search/EmbeddingManager.h"
+#include "search/ModelLocator.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QSocketNotifier>
 #include <QThreadPool>
 
@@ -59,38 +64,14 @@ void chooseDisplayPlatform()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-QString statusText(ApplicationState &state)
-{
-    ClipboardManager &clipboard = state.clipboard();
-    const HybridDataManager &storage = state.storage();
-    const QString storageState = storage.isInitialized() ? QStringLiteral("ready")
-                                 : storage.isMigrating()  ? QStringLiteral("importing earlier history")
-                                                          : QStringLiteral("starting");
-    QStringList lines{
-        QStringLiteral("Snipbrook %1").arg(QString::fromLatin1(build::version)),
-        QStringLiteral("Items: %1 (favourites: %2, limit: %3)")
-            .arg(clipboard.clipboardItems().size())
-            .arg(clipboard.favoriteItems().size())
-            .arg(clipboard.maxItems()),
-        QStringLiteral("Indexed for search by meaning: %1").arg(state.vectorStore().indexedItemsCount()),
-        QStringLiteral("Storage: ") + storageState,
-        QStringLiteral("Model: ") + modelStateText(state.modelState()),
-        QStringLiteral("Clipboard: ") + (state.hasDisplay() ? QStringLiteral("watching X11 display ") + qEnvironmentVariable("DISPLAY")
-                                                            : QStringLiteral("off (no X11 display)")),
-        QStringLiteral("Item store: ") + state.itemStore().storePath(),
-        QStringLiteral("Vector index: ") + state.vectorStore().indexFilePath(),
-        QStringLiteral("Settings: ") + state.settingsFile(),
-    };
-    return lines.join(QLatin1Char('\n'));
-}
-
 int runInstance(int argc, char *argv[])
 {
     chooseDisplayPlatform();
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("Snipbrook"));
-    QGuiApplication::setApplicationVersion(QString::fromLatin1(build::version));
-    QGuiApplication::setQuitOnLastWindowClosed(false);
+    // Widgets, for the windows; on the offscreen platform when there is no display.
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Snipbrook"));
+    QApplication::setApplicationVersion(QString::fromLatin1(build::version));
+    QApplication::setQuitOnLastWindowClosed(false);
 
     AppPaths paths = AppPaths::standard();
     paths.runtimeDir = InstancePaths::runtimeDir();
@@ -106,12 +87,26 @@ int runInstance(int argc, char *argv[])
     }
     quitOnSignals(app);
 
-    diag(QStringLiteral("🚀 Snipbrook starting: ") + QGuiApplication::applicationVersion());
+    diag(QStringLiteral("🚀 Snipbrook starting: ") + QApplication::applicationVersion());
     int status = 0;
     {
-        ApplicationState state(paths);
+        ensurePrivateDirectory(paths.configDir);
+        SettingsPreferences preferences(paths.configDir);
+        X11Pasteboard pasteboard;
+        X11Workspace workspace;
+        DesktopServices services{pasteboard,
+                                 workspace,
+                                 preferences,
+                                 SystemClock::instance(),
+                                 EmbeddingManager::shared(),
+                                 QApplication::platformName() == QLatin1String("xcb"),
+                                 preferences.filePath(),
+                                 [] { return sharedSentenceEncoder() != nullptr; }};
+        ApplicationState::Options options;
+        options.resourceDirectory = QString::fromLatin1(build::installedDataDir);
+        ApplicationState state(paths, services, options);
         CommandHandler commands(state.clipboard(), state.configuration(),
-                                {[&state] { return statusText(state); }, [] { QCoreApplication::quit(); }});
+                                {[&state] { return state.statusText(); }, [] { QCoreApplication::quit(); }});
         InstanceServer server([&commands](const CliRequest &request, const InstanceServer::Reply &reply) {
             commands.handle(request, reply);
         });

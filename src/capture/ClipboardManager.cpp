@@ -13,7 +13,8 @@
 #include "core/Async.h"
 #include "core/HistoryStorage.h"
 
-#include <QtConcurrent/QtConcurrentRun>
+#include <QPromise>
+#include <QThreadPool>
 
 #include <limits>
 
@@ -37,7 +38,6 @@ int itemLimitFrom(qint64 configured)
 
 struct ClipboardManager::LoadedHistory {
     QList<ClipboardItem> items;
-    QSet<QUuid> favorites;
     QHash<QUuid, QString> canonicalKeys;
 };
 
@@ -61,6 +61,7 @@ ClipboardManager::ClipboardManager(ConfigurationManager &configurationManager, P
     m_readTimeout.setSingleShot(true);
     connect(&m_readTimeout, &QTimer::timeout, this, &ClipboardManager::readTimedOut);
 
+    m_loadedPromise.start();
     waitForStorageThenLoad();
     startMonitoring();
 }
@@ -79,31 +80,50 @@ void ClipboardManager::waitForStorageThenLoad()
     }
     HistoryStorage *storage = &m_storage;
     const int limit = m_maxItems;
-    const QFuture<LoadedHistory> loading = QtConcurrent::run([storage, limit] {
+    const QFuture<LoadedHistory> loading = runOnPool(*QThreadPool::globalInstance(), [storage, limit] {
         LoadedHistory loaded;
+        // Each item's flag says whether it is a favourite; the favourites' own list adds nothing.
         loaded.items = storage->loadItems(limit);
-        for (const ClipboardItem &favorite : storage->loadFavoriteItems())
-            loaded.favorites.insert(favorite.id);
         loaded.canonicalKeys = CanonicalContent::keysOf(loaded.items);
         return loaded;
     });
     whenFinished(loading, this, [this](const QFuture<LoadedHistory> &future) {
-        if (future.resultCount() > 0)
-            publishLoadedHistory(future.result());
+        mergeLoadedHistory(future.resultCount() > 0 ? future.result() : LoadedHistory{});
     });
 }
 
-void ClipboardManager::publishLoadedHistory(LoadedHistory loaded)
+// What was captured while the load ran stays on top; the loaded items follow, without the ones
+// the history already has (by id, or as an older copy of the same content), up to the limit.
+void ClipboardManager::mergeLoadedHistory(LoadedHistory loaded)
 {
-    m_canonicalContent.replace(std::move(loaded.canonicalKeys));
-    const qsizetype itemCount = loaded.items.size();
-    const qsizetype favoriteCount = loaded.favorites.size();
-    setClipboardItems(std::move(loaded.items));
-    setFavoriteItems(std::move(loaded.favorites));
-    diag(QStringLiteral("📱 Loaded %1 clipboard items and %2 favorites from hybrid storage").arg(itemCount).arg(favoriteCount));
+    QSet<QUuid> present;
+    QSet<DuplicateKey> presentContent;
+    for (const ClipboardItem &item : m_history.items()) {
+        present.insert(item.id);
+        presentContent.insert({int(item.type), m_canonicalContent.of(item)});
+    }
+    QList<ClipboardItem> merged = m_history.items();
+    for (ClipboardItem &item : loaded.items) {
+        if (merged.size() >= m_maxItems)
+            break;
+        const QString key = loaded.canonicalKeys.value(item.id, CanonicalContent::keyOf(item.content));
+        if (present.contains(item.id) || presentContent.contains({int(item.type), key}))
+            continue;
+        m_canonicalContent.remember(item.id, key);
+        merged.append(std::move(item));
+    }
+    const qsizetype itemCount = merged.size();
+    m_history.reset(std::move(merged));
+    m_isLoaded = true;
+    historyChanged(true);
+    emit isLoadedChanged();
+    m_loadedPromise.finish();
+    diag(QStringLiteral("📱 Loaded %1 clipboard items and %2 favorites from hybrid storage")
+             .arg(itemCount)
+             .arg(favoriteItems().size()));
 
-    whenFinished(similaritySearchManager().indexItems(m_clipboardItems), this, [this](const QFuture<void> &) {
-        diag(QStringLiteral("✅ Legacy similarity index initialized with %1 items").arg(m_clipboardItems.size()));
+    whenFinished(similaritySearchManager().indexItems(m_history.items()), this, [this](const QFuture<void> &) {
+        diag(QStringLiteral("✅ Legacy similarity index initialized with %1 items").arg(m_history.items().size()));
     });
 }
 
@@ -216,31 +236,49 @@ void ClipboardManager::finishRead()
 
 // ---- Recording ----
 
-void ClipboardManager::addItem(const ClipboardItem &item)
+QFuture<bool> ClipboardManager::addItem(const ClipboardItem &captured)
 {
-    QMetaObject::invokeMethod(this, [this, item] { insertItem(item); }, Qt::QueuedConnection);
+    ClipboardItem item = captured;
+    const QString key = CanonicalContent::keyOf(item.content);
+    // An earlier copy of the same content gives way to this one everywhere, and hands it its star.
+    const QList<ClipboardItem> replaced = removeFromHistory([&](const ClipboardItem &existing) {
+        return existing.type == item.type && m_canonicalContent.of(existing) == key;
+    });
+    for (const ClipboardItem &older : replaced)
+        item.isFavorite |= older.isFavorite;
+    m_history.prepend(item);
+    m_canonicalContent.remember(item.id, key);
+    if (m_history.items().size() > m_maxItems) {
+        for (qsizetype row = m_maxItems; row < m_history.items().size(); ++row)
+            m_canonicalContent.forget(m_history.items().at(row).id);
+        m_history.truncate(m_maxItems);
+    }
+    historyChanged(item.isFavorite);
+
+    for (const ClipboardItem &older : replaced) {
+        similaritySearchManager().removeItem(older.id);
+        m_storage.deleteItem(older.id);
+    }
+    similaritySearchManager().addItem(item);
+    return m_storage.saveItem(item);
 }
 
-void ClipboardManager::insertItem(const ClipboardItem &item)
+QList<ClipboardItem> ClipboardManager::removeFromHistory(const std::function<bool(const ClipboardItem &)> &pick)
 {
-    const QString key = CanonicalContent::keyOf(item.content);
-    QList<ClipboardItem> items = std::move(m_clipboardItems);
-    items.removeIf([&](const ClipboardItem &existing) {
-        if (existing.type != item.type || m_canonicalContent.of(existing) != key)
-            return false;
-        m_canonicalContent.forget(existing.id);
-        return true;
-    });
-    items.prepend(item);
-    while (items.size() > m_maxItems) {
-        m_canonicalContent.forget(items.last().id);
-        items.removeLast();
+    QList<ClipboardItem> removed;
+    QSet<QUuid> ids;
+    for (const ClipboardItem &item : m_history.items()) {
+        if (pick(item)) {
+            removed.append(item);
+            ids.insert(item.id);
+        }
     }
-    m_canonicalContent.remember(item.id, key);
-    setClipboardItems(std::move(items));
-
-    m_storage.saveItem(item);
-    similaritySearchManager().addItem(item);
+    if (removed.isEmpty())
+        return removed;
+    m_history.removeIf([&](const ClipboardItem &item) { return ids.contains(item.id); });
+    for (const ClipboardItem &item : removed)
+        m_canonicalContent.forget(item.id);
+    return removed;
 }
 
 ClipboardItem ClipboardManager::newItem(const ClipboardContentResult &result) const
@@ -255,7 +293,7 @@ ClipboardItem ClipboardManager::newItem(const ClipboardContentResult &result) co
     return item;
 }
 
-std::optional<ClipboardItem> ClipboardManager::recordText(const QString &text)
+std::optional<ClipboardItem> ClipboardManager::itemForText(const QString &text) const
 {
     if (trimWhitespaceAndNewlines(text).isEmpty())
         return std::nullopt;
@@ -264,9 +302,7 @@ std::optional<ClipboardItem> ClipboardManager::recordText(const QString &text)
     const std::optional<ClipboardContentResult> result = readClipboardContent(snapshot, SourceAppInfo{});
     if (!result)
         return std::nullopt;
-    const ClipboardItem item = newItem(*result);
-    addItem(item);
-    return item;
+    return newItem(*result);
 }
 
 // ---- Write-back ----
@@ -302,88 +338,67 @@ void ClipboardManager::completeCopy(const ClipboardItem &item, const std::option
 
 bool ClipboardManager::restoreNewestItemToClipboard()
 {
-    if (m_clipboardItems.isEmpty())
+    if (m_history.items().isEmpty())
         return false;
-    copyItem(m_clipboardItems.first());
+    copyItem(m_history.items().first());
     return true;
 }
 
 // ---- History operations ----
 
-void ClipboardManager::deleteItem(const QUuid &id)
+QFuture<bool> ClipboardManager::deleteItem(const QUuid &id)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, id] {
-            QList<ClipboardItem> items = std::move(m_clipboardItems);
-            items.removeIf([&](const ClipboardItem &item) { return item.id == id; });
-            m_canonicalContent.forget(id);
-            setClipboardItems(std::move(items));
-            QSet<QUuid> favorites = std::move(m_favoriteItems);
-            favorites.remove(id);
-            setFavoriteItems(std::move(favorites));
+    const bool wasFavorite = favoriteItems().contains(id);
+    removeFromHistory([&](const ClipboardItem &item) { return item.id == id; });
+    historyChanged(wasFavorite);
 
-            QList<QFuture<void>> deletions{m_storage.deleteItem(id), similaritySearchManager().removeItem(id)};
-            whenFinished(QtFuture::whenAll(deletions.begin(), deletions.end()), this,
-                         [](const auto &) { diag(QStringLiteral("✅ Item deletion completed")); });
-        },
-        Qt::QueuedConnection);
+    similaritySearchManager().removeItem(id);
+    return thenOn(this, m_storage.deleteItem(id), [](bool deleted) {
+        if (deleted)
+            diag(QStringLiteral("✅ Item deletion completed"));
+        return deleted;
+    });
 }
 
-void ClipboardManager::toggleFavorite(const QUuid &id)
+QFuture<bool> ClipboardManager::toggleFavorite(const QUuid &id)
 {
-    QSet<QUuid> favorites = std::move(m_favoriteItems);
-    if (!favorites.remove(id))
-        favorites.insert(id);
-    const bool isFavorite = favorites.contains(id);
-    setFavoriteItems(std::move(favorites));
-
-    const auto found = std::find_if(m_clipboardItems.cbegin(), m_clipboardItems.cend(),
-                                    [&](const ClipboardItem &item) { return item.id == id; });
-    if (found == m_clipboardItems.cend())
-        return;
-    const qsizetype index = found - m_clipboardItems.cbegin();
-    QList<ClipboardItem> items = std::move(m_clipboardItems);
-    ClipboardItem &item = items[index];
-    item.isFavorite = isFavorite;
-    const ClipboardItem updated = item;
-    setClipboardItems(std::move(items));
-    m_storage.updateItem(updated);
+    const std::optional<qsizetype> row = m_history.rowOf(id);
+    if (!row)
+        return QtFuture::makeReadyFuture(false);
+    ClipboardItem item = m_history.items().at(*row);
+    item.isFavorite = !item.isFavorite;
+    m_history.replace(*row, item);
+    historyChanged(true);
+    return m_storage.updateItem(item);
 }
 
-void ClipboardManager::clearAllHistory()
+QFuture<bool> ClipboardManager::clearAllHistory()
 {
     m_canonicalContent.clear();
-    setClipboardItems({});
-    setFavoriteItems({});
+    m_history.reset({});
+    historyChanged(true);
     clearSearch();
-    m_storage.resetAllData();
+    similaritySearchManager().clearIndex();
     diag(QStringLiteral("🗑️ Cleared all clipboard history from hybrid storage"));
+    return m_storage.resetAllData();
 }
 
-void ClipboardManager::removeDuplicates()
+QFuture<int> ClipboardManager::removeDuplicates()
 {
-    const qsizetype before = m_clipboardItems.size();
     QSet<DuplicateKey> seen;
-    QList<ClipboardItem> unique;
-    for (const ClipboardItem &item : m_clipboardItems) {
+    const qsizetype removed = removeFromHistory([&](const ClipboardItem &item) {
         DuplicateKey key{int(item.type), m_canonicalContent.of(item)};
-        if (!seen.contains(key)) {
-            seen.insert(std::move(key));
-            unique.append(item);
-        }
-    }
-    QSet<QUuid> favorites;
-    for (const ClipboardItem &item : unique) {
-        if (m_favoriteItems.contains(item.id))
-            favorites.insert(item.id);
-    }
-    setClipboardItems(unique);
-    m_canonicalContent.retainOnly(m_clipboardItems);
-    setFavoriteItems(std::move(favorites));
+        if (seen.contains(key))
+            return true;
+        seen.insert(std::move(key));
+        return false;
+    }).size();
+    historyChanged(removed > 0);
+    diag(QStringLiteral("🧹 Removed %1 duplicate clipboard items").arg(removed));
 
+    // Storage keeps older items than the history shows: its duplicates are found there.
     HistoryStorage *storage = &m_storage;
-    const QFuture<QList<QUuid>> stored = QtConcurrent::run([storage] {
+    const QFuture<QList<QUuid>> stored = runOnPool(*QThreadPool::globalInstance(), [storage] {
         QSet<DuplicateKey> storedSeen;
         QList<QUuid> duplicates;
         for (const ClipboardItem &item : storage->loadItems(std::nullopt)) {
@@ -395,27 +410,23 @@ void ClipboardManager::removeDuplicates()
         }
         return duplicates;
     });
-    whenFinished(stored, this, [this, unique](const QFuture<QList<QUuid>> &future) {
-        deleteStoredDuplicates(future.resultCount() > 0 ? future.result() : QList<QUuid>{}, 0, unique);
+    return thenOn(this, stored, [this](const QList<QUuid> &duplicates) {
+        QList<QFuture<bool>> deletions;
+        for (const QUuid &id : duplicates) {
+            deletions.append(m_storage.deleteItem(id));
+            similaritySearchManager().removeItem(id);
+        }
+        auto promise = std::make_shared<QPromise<int>>();
+        promise->start();
+        whenAllFinished(deletions, this, [promise, deletions] {
+            int deleted = 0;
+            for (const QFuture<bool> &deletion : deletions)
+                deleted += deletion.resultCount() > 0 && deletion.result() ? 1 : 0;
+            promise->addResult(deleted);
+            promise->finish();
+        });
+        return promise->future();
     });
-    diag(QStringLiteral("🧹 Removed %1 duplicate clipboard items").arg(before - unique.size()));
-}
-
-// One deletion at a time, then the similarity mirror is rebuilt from the kept items.
-void ClipboardManager::deleteStoredDuplicates(QList<QUuid> ids, qsizetype next, QList<ClipboardItem> unique)
-{
-    if (next < ids.size()) {
-        const QUuid id = ids.at(next);
-        whenFinished(m_storage.deleteItem(id), this,
-                     [this, ids = std::move(ids), next, unique = std::move(unique)](const QFuture<void> &) mutable {
-                         deleteStoredDuplicates(std::move(ids), next + 1, std::move(unique));
-                     });
-        return;
-    }
-    whenFinished(similaritySearchManager().clearIndex(), this,
-                 [this, unique = std::move(unique)](const QFuture<void> &) {
-                     similaritySearchManager().indexItems(unique);
-                 });
 }
 
 QList<ClipboardItem> ClipboardManager::itemsForCategory(const QString &name) const
@@ -423,21 +434,25 @@ QList<ClipboardItem> ClipboardManager::itemsForCategory(const QString &name) con
     QList<CategoryFilter> typeCategories;
     for (const Category &category : m_configurationManager.typeCategories())
         typeCategories.append({category.name, category.type});
-    return snipbrook::itemsForCategory(name, m_clipboardItems, m_favoriteItems, typeCategories, m_clock);
+    return snipbrook::itemsForCategory(name, m_history.items(), favoriteItems(), typeCategories, m_clock);
 }
 
 // ---- Observable fields ----
 
-void ClipboardManager::setClipboardItems(QList<ClipboardItem> items)
+QSet<QUuid> ClipboardManager::favoriteItems() const
 {
-    m_clipboardItems = std::move(items);
-    emit clipboardItemsChanged();
+    QSet<QUuid> favorites;
+    for (const ClipboardItem &item : m_history.items())
+        if (item.isFavorite)
+            favorites.insert(item.id);
+    return favorites;
 }
 
-void ClipboardManager::setFavoriteItems(QSet<QUuid> favorites)
+void ClipboardManager::historyChanged(bool favoritesChanged)
 {
-    m_favoriteItems = std::move(favorites);
-    emit favoriteItemsChanged();
+    emit clipboardItemsChanged();
+    if (favoritesChanged)
+        emit favoriteItemsChanged();
 }
 
 void ClipboardManager::setSearchResults(QList<SimilaritySearchResult> results)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CanonicalContent.h"
+#include "HistoryModel.h"
 
 #include "model/ClipboardContentResult.h"
 #include "model/ClipboardCopyError.h"
@@ -11,7 +12,9 @@
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 
+#include <QFuture>
 #include <QList>
+#include <QPromise>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -40,15 +43,20 @@ struct ClipboardTimings {
 };
 
 // The clipboard history: watches the clipboard, turns each new copy into an item at the top of an
-// in-memory list, keeps the favourites, writes items back, and answers searches. Every change is
-// handed at once to storage and to the similarity mirror without waiting for them. All
-// operations are called on the main thread, and the observable fields change only there.
+// in-memory list, keeps the favourites, writes items back, and answers searches. All operations
+// are called on the main thread, and the observable fields change only there.
+//
+// Timing, the same for every history operation (add, delete, favourite, clear, dedupe): the
+// in-memory history (the list model, clipboardItems and favoriteItems with their signals) has
+// changed when the call returns; the returned future finishes once storage has the change, with
+// false when the item store did not take it. Nobody has to wait for the future.
 class ClipboardManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(QList<snipbrook::ClipboardItem> clipboardItems READ clipboardItems NOTIFY clipboardItemsChanged)
     Q_PROPERTY(QSet<QUuid> favoriteItems READ favoriteItems NOTIFY favoriteItemsChanged)
     Q_PROPERTY(QList<snipbrook::SimilaritySearchResult> searchResults READ searchResults NOTIFY searchResultsChanged)
     Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
+    Q_PROPERTY(bool isLoaded READ isLoaded NOTIFY isLoadedChanged)
     Q_PROPERTY(QString currentSearchQuery READ currentSearchQuery WRITE setCurrentSearchQuery NOTIFY
                    currentSearchQueryChanged)
 
@@ -62,10 +70,17 @@ public:
                      ClipboardTimings timings = {}, QObject *parent = nullptr);
     ~ClipboardManager() override;
 
-    const QList<ClipboardItem> &clipboardItems() const { return m_clipboardItems; }
-    const QSet<QUuid> &favoriteItems() const { return m_favoriteItems; }
+    // The history, newest first, as a list model for item views and as a list.
+    HistoryModel &historyModel() { return m_history; }
+    const QList<ClipboardItem> &clipboardItems() const { return m_history.items(); }
+    // The ids of the favourites in the history; each item's isFavorite flag is the one source.
+    QSet<QUuid> favoriteItems() const;
     const QList<SimilaritySearchResult> &searchResults() const { return m_searchResults; }
     bool isSearching() const { return m_isSearching; }
+    // True once the first load from storage has been merged into the history.
+    bool isLoaded() const { return m_isLoaded; }
+    // Finishes when isLoaded turns true (cancelled if the manager goes first).
+    QFuture<void> loaded() const { return m_loadedPromise.future(); }
     const QString &currentSearchQuery() const { return m_currentSearchQuery; }
     void setCurrentSearchQuery(const QString &query);
 
@@ -85,11 +100,12 @@ public:
     // otherwise reads the clipboard and records what it holds once the read arrives.
     void processClipboardChange();
 
-    // Records an item at the top (on the next turn of the event loop), dropping older items with
-    // the same content and kind and trimming the list to maxItems.
-    void addItem(const ClipboardItem &item);
-    // Records text as a copy from no particular application would be; nothing for blank text.
-    std::optional<ClipboardItem> recordText(const QString &text);
+    // Records an item at the top, dropping older items with the same content and kind and
+    // trimming the list to maxItems.
+    QFuture<bool> addItem(const ClipboardItem &item);
+    // The item a copy of this text from no particular application would record; nothing for
+    // blank text. Record it with addItem.
+    std::optional<ClipboardItem> itemForText(const QString &text) const;
 
     // Writes the item back onto the clipboard, by kind; the program's own write is not recorded.
     void copyItem(const ClipboardItem &item, std::function<void()> completion = {});
@@ -97,46 +113,52 @@ public:
     // reports it became empty). False when the history is empty.
     bool restoreNewestItemToClipboard();
 
-    void deleteItem(const QUuid &id);
-    void toggleFavorite(const QUuid &id);
-    void clearAllHistory();
-    // Keeps the newest item of each content-and-kind pair, in memory and in storage.
-    void removeDuplicates();
+    QFuture<bool> deleteItem(const QUuid &id);
+    QFuture<bool> toggleFavorite(const QUuid &id);
+    QFuture<bool> clearAllHistory();
+    // Keeps the newest item of each content-and-kind pair, in memory and in storage; the future
+    // holds the number of stored duplicates deleted.
+    QFuture<int> removeDuplicates();
     QList<ClipboardItem> itemsForCategory(const QString &name) const;
 
     // Keyword search over storage, or search by meaning over the history. A blank query clears
     // the search. Only the newest search publishes its results.
     void search(const QString &query, bool useSemantic);
     void clearSearch();
+    // The same search for a caller of its own: the results come in the future and are not
+    // published, so it neither replaces nor is replaced by other searches.
+    QFuture<QList<SimilaritySearchResult>> findItems(const QString &query, bool useSemantic);
 
 signals:
     void clipboardItemsChanged();
     void favoriteItemsChanged();
     void searchResultsChanged();
     void isSearchingChanged();
+    void isLoadedChanged();
     void currentSearchQueryChanged();
 
 private:
     struct LoadedHistory;
 
     void waitForStorageThenLoad();
-    void publishLoadedHistory(LoadedHistory loaded);
+    void mergeLoadedHistory(LoadedHistory loaded);
     void pollTick();
     void requestSnapshot(const SourceAppInfo &source);
     void snapshotArrived(quint64 read, std::optional<PasteboardSnapshot> snapshot);
     void readTimedOut();
     void finishRead();
-    void insertItem(const ClipboardItem &item);
     // A fresh item (new id, captured now, not a favourite) for what a read produced.
     ClipboardItem newItem(const ClipboardContentResult &result) const;
     void completeCopy(const ClipboardItem &item, const std::optional<ClipboardCopyError> &error,
                       std::function<void()> completion);
-    void deleteStoredDuplicates(QList<QUuid> ids, qsizetype next, QList<ClipboardItem> unique);
     void publishSearch(quint64 generation, QList<SimilaritySearchResult> results);
+    QFuture<QList<SimilaritySearchResult>> runSearch(const QString &query, bool useSemantic,
+                                                     std::function<bool()> stillWanted);
     LocalAISearchManager &localAISearch();
+    // Removes the items the predicate picks from the history and from the duplicate keys.
+    QList<ClipboardItem> removeFromHistory(const std::function<bool(const ClipboardItem &)> &pick);
+    void historyChanged(bool favoritesChanged);
 
-    void setClipboardItems(QList<ClipboardItem> items);
-    void setFavoriteItems(QSet<QUuid> favorites);
     void setSearchResults(QList<SimilaritySearchResult> results);
     void setIsSearching(bool value);
 
@@ -148,8 +170,9 @@ private:
     const Clock &m_clock;
     const ClipboardTimings m_timings;
 
-    QList<ClipboardItem> m_clipboardItems;
-    QSet<QUuid> m_favoriteItems;
+    HistoryModel m_history;
+    bool m_isLoaded = false;
+    QPromise<void> m_loadedPromise;
     QList<SimilaritySearchResult> m_searchResults;
     bool m_isSearching = false;
     QString m_currentSearchQuery;

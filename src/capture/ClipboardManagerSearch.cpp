@@ -7,7 +7,7 @@
 #include "core/Async.h"
 #include "core/HistoryStorage.h"
 
-#include <QtConcurrent/QtConcurrentRun>
+#include <QThreadPool>
 
 namespace snipbrook {
 namespace {
@@ -39,20 +39,31 @@ void ClipboardManager::search(const QString &query, bool useSemantic)
         },
         Qt::QueuedConnection);
 
-    QFuture<QList<SimilaritySearchResult>> running;
-    if (useSemantic) {
-        running = localAISearch().naturalLanguageSearch(query, m_clipboardItems);
-    } else {
-        HistoryStorage *storage = &m_storage;
-        running = QtConcurrent::run([storage, query, generation, newest = m_searchGeneration] {
-            // Superseded before it got a thread: not worth a store query.
-            if (newest->load() != generation)
-                return QList<SimilaritySearchResult>{};
-            return keywordResults(storage->searchItems(query));
-        });
-    }
-    whenFinished(running, this, [this, generation](const QFuture<QList<SimilaritySearchResult>> &future) {
-        publishSearch(generation, future.resultCount() > 0 ? future.result() : QList<SimilaritySearchResult>{});
+    // Superseded before it got a thread: not worth a store query.
+    auto stillWanted = [generation, newest = m_searchGeneration] { return newest->load() == generation; };
+    whenFinished(runSearch(query, useSemantic, std::move(stillWanted)), this,
+                 [this, generation](const QFuture<QList<SimilaritySearchResult>> &future) {
+                     publishSearch(generation, future.resultCount() > 0 ? future.result() : QList<SimilaritySearchResult>{});
+                 });
+}
+
+QFuture<QList<SimilaritySearchResult>> ClipboardManager::findItems(const QString &query, bool useSemantic)
+{
+    if (trimWhitespaceAndNewlines(query).isEmpty())
+        return QtFuture::makeReadyFuture(QList<SimilaritySearchResult>{});
+    return runSearch(query, useSemantic, [] { return true; });
+}
+
+QFuture<QList<SimilaritySearchResult>> ClipboardManager::runSearch(const QString &query, bool useSemantic,
+                                                                   std::function<bool()> stillWanted)
+{
+    if (useSemantic)
+        return localAISearch().naturalLanguageSearch(query, m_history.items());
+    HistoryStorage *storage = &m_storage;
+    return runOnPool(*QThreadPool::globalInstance(), [storage, query, stillWanted = std::move(stillWanted)] {
+        if (!stillWanted())
+            return QList<SimilaritySearchResult>{};
+        return keywordResults(storage->searchItems(query));
     });
 }
 

@@ -26,10 +26,12 @@ public:
     virtual QList<ClipboardItem> searchItems(const QString &query) = 0;
     virtual QList<ClipboardItem> loadFavoriteItems() = 0;
 
-    virtual QFuture<void> saveItem(const ClipboardItem &item) = 0;
-    virtual QFuture<void> updateItem(const ClipboardItem &item) = 0;
-    virtual QFuture<void> deleteItem(const QUuid &id) = 0;
-    virtual QFuture<void> resetAllData() = 0;
+    // Each future finishes once all the operation's work is done (the record, then the index),
+    // with false when the item store did not take the change.
+    virtual QFuture<bool> saveItem(const ClipboardItem &item) = 0;
+    virtual QFuture<bool> updateItem(const ClipboardItem &item) = 0;
+    virtual QFuture<bool> deleteItem(const QUuid &id) = 0;
+    virtual QFuture<bool> resetAllData() = 0;
 };
 
 } // namespace snipbrook

@@ -6,7 +6,6 @@
 #include "model/Uuid.h"
 
 #include <QPromise>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace snipbrook {
 
@@ -27,33 +26,34 @@ SimilaritySearchKitManager::~SimilaritySearchKitManager()
 
 QFuture<void> SimilaritySearchKitManager::addItem(const ClipboardItem &item)
 {
-    return QtConcurrent::run(&m_indexQueue, [this, item] {
-        m_indexedItems.insert(uuidString(item.id), item);
-        QMetaObject::invokeMethod(this, [this] { setIndexedItemsCount(m_indexedItemsCount + 1); }, Qt::QueuedConnection);
+    return addItems({item});
+}
+
+QFuture<void> SimilaritySearchKitManager::addItems(const QList<ClipboardItem> &items)
+{
+    const QFuture<void> added = runOnPool(m_indexQueue, [this, items] {
+        for (const ClipboardItem &item : items)
+            m_indexedItems.insert(uuidString(item.id), item);
     });
+    return thenOn(this, added, [this, count = int(items.size())] { setIndexedItemsCount(m_indexedItemsCount + count); });
 }
 
 QFuture<void> SimilaritySearchKitManager::removeItem(const QUuid &id)
 {
-    return QtConcurrent::run(&m_indexQueue, [this, id] {
-        m_indexedItems.remove(uuidString(id));
-        // Lowered even when nothing was removed: a running count, never below zero.
-        QMetaObject::invokeMethod(this, [this] { setIndexedItemsCount(qMax(0, m_indexedItemsCount - 1)); },
-                                  Qt::QueuedConnection);
-    });
+    const QFuture<void> removed = runOnPool(m_indexQueue, [this, id] { m_indexedItems.remove(uuidString(id)); });
+    // Lowered even when nothing was removed: a running count, never below zero.
+    return thenOn(this, removed, [this] { setIndexedItemsCount(qMax(0, m_indexedItemsCount - 1)); });
 }
 
 QFuture<void> SimilaritySearchKitManager::clearIndex()
 {
-    return QtConcurrent::run(&m_indexQueue, [this] {
-        m_indexedItems.clear();
-        QMetaObject::invokeMethod(this, [this] { setIndexedItemsCount(0); }, Qt::QueuedConnection);
-    });
+    const QFuture<void> cleared = runOnPool(m_indexQueue, [this] { m_indexedItems.clear(); });
+    return thenOn(this, cleared, [this] { setIndexedItemsCount(0); });
 }
 
 QFuture<std::optional<ClipboardItem>> SimilaritySearchKitManager::indexedItem(const QUuid &id)
 {
-    return QtConcurrent::run(&m_indexQueue, [this, id]() -> std::optional<ClipboardItem> {
+    return runOnPool(m_indexQueue, [this, id]() -> std::optional<ClipboardItem> {
         const auto it = m_indexedItems.constFind(uuidString(id));
         return it == m_indexedItems.constEnd() ? std::nullopt : std::optional(*it);
     });
@@ -78,12 +78,9 @@ void SimilaritySearchKitManager::indexBatchesFrom(QList<ClipboardItem> items, qs
         return;
     }
     const qsizetype end = qMin(start + batchSize, items.size());
-    QList<QFuture<void>> batch;
-    batch.reserve(end - start);
-    for (qsizetype i = start; i < end; ++i)
-        batch.append(addItem(items.at(i)));
-    whenFinished(QtFuture::whenAll(batch.begin(), batch.end()), this,
-                 [this, items = std::move(items), end, done = std::move(done)](const auto &) mutable {
+    const QFuture<void> added = addItems(items.mid(start, end - start));
+    whenFinished(added, this,
+                 [this, items = std::move(items), end, done = std::move(done)](const QFuture<void> &) mutable {
                      indexBatchesFrom(std::move(items), end, std::move(done));
                  });
 }

@@ -44,6 +44,8 @@ signals:
     void indexedItemsCountChanged();
 
 private:
+    // One queue task for the items, counted together on the main thread.
+    QFuture<void> addItems(const QList<ClipboardItem> &items);
     void indexBatchesFrom(QList<ClipboardItem> items, qsizetype start, std::shared_ptr<QPromise<void>> done);
     void finishIndexing(const std::shared_ptr<QPromise<void>> &done);
     void setIndexedItemsCount(int count);

@@ -46,7 +46,7 @@ void HybridDataManager::startUp()
         finishStartUp();
         return;
     }
-    migrateFromJSON().then(this, [this] { finishStartUp(); });
+    whenFinished(migrateFromJSON(), this, [this](const QFuture<void> &) { finishStartUp(); });
 }
 
 void HybridDataManager::finishStartUp()
@@ -78,19 +78,23 @@ QList<ClipboardItem> HybridDataManager::searchItems(const QString &query)
 
 QList<ClipboardItem> HybridDataManager::loadFavoriteItems() { return items(m_coreDataManager.fetchFavoriteItems()); }
 
-QFuture<void> HybridDataManager::saveItem(const ClipboardItem &item)
+QFuture<bool> HybridDataManager::saveItem(const ClipboardItem &item)
 {
     const QString id = uuidString(item.id);
     if (!m_coreDataManager.createItem(item)) {
         diag(QStringLiteral("❌ Failed to save clipboard item: ") + id);
-        return QtFuture::makeReadyFuture();
+        return QtFuture::makeReadyFuture(false);
     }
-    return m_vectorStoreManager.addItem(item).then(this, [id] { diag(QStringLiteral("✅ Saved clipboard item: ") + id); });
+    return thenOn(this, m_vectorStoreManager.addItem(item), [id] {
+        diag(QStringLiteral("✅ Saved clipboard item: ") + id);
+        return true;
+    });
 }
 
-QFuture<void> HybridDataManager::updateItem(const ClipboardItem &item)
+QFuture<bool> HybridDataManager::updateItem(const ClipboardItem &item)
 {
-    if (std::optional<ClipboardItemEntity> record = m_coreDataManager.fetchItemEntity(item.id)) {
+    std::optional<ClipboardItemEntity> record = m_coreDataManager.fetchItemEntity(item.id);
+    if (record) {
         record->content = item.content;
         record->preview = item.preview;
         record->isFavorite = item.isFavorite;
@@ -103,28 +107,32 @@ QFuture<void> HybridDataManager::updateItem(const ClipboardItem &item)
         m_coreDataManager.saveContext();
     }
     const QString id = uuidString(item.id);
-    return m_vectorStoreManager.removeItem(item.id)
-        .then(this, [this, item] { return m_vectorStoreManager.addItem(item); })
-        .unwrap()
-        .then(this, [id] { diag(QStringLiteral("✅ Updated clipboard item: ") + id); });
-}
-
-QFuture<void> HybridDataManager::deleteItem(const QUuid &id)
-{
-    if (const auto record = m_coreDataManager.fetchItemEntity(id))
-        m_coreDataManager.deleteItemEntity(*record);
-    return m_vectorStoreManager.removeItem(id).then(this, [text = uuidString(id)] {
-        diag(QStringLiteral("✅ Deleted clipboard item: ") + text);
+    const QFuture<void> reindexed =
+        thenOn(this, m_vectorStoreManager.removeItem(item.id), [this, item] { return m_vectorStoreManager.addItem(item); });
+    return thenOn(this, reindexed, [id, stored = record.has_value()] {
+        diag(QStringLiteral("✅ Updated clipboard item: ") + id);
+        return stored;
     });
 }
 
-QFuture<void> HybridDataManager::resetAllData()
+QFuture<bool> HybridDataManager::deleteItem(const QUuid &id)
+{
+    if (const auto record = m_coreDataManager.fetchItemEntity(id))
+        m_coreDataManager.deleteItemEntity(*record);
+    return thenOn(this, m_vectorStoreManager.removeItem(id), [text = uuidString(id)] {
+        diag(QStringLiteral("✅ Deleted clipboard item: ") + text);
+        return true;
+    });
+}
+
+QFuture<bool> HybridDataManager::resetAllData()
 {
     m_coreDataManager.deleteItemEntities(m_coreDataManager.fetchAllItems());
-    return m_vectorStoreManager.clearIndex().then(this, [this] {
+    return thenOn(this, m_vectorStoreManager.clearIndex(), [this] {
         // The user was told the deletion is permanent: the legacy files must not return.
         setMigrated();
         diag(QStringLiteral("🧹 All data reset"));
+        return true;
     });
 }
 
@@ -183,7 +191,7 @@ void HybridDataManager::migrateNextChunk(const std::shared_ptr<Migration> &migra
             self->completeMigration(migration);
     });
 
-    m_vectorStoreManager.addItems(chunk).then(this, [this, migration, count] {
+    whenFinished(m_vectorStoreManager.addItems(chunk), this, [this, migration, count](const QFuture<void> &) {
         const qsizetype done = ++migration->chunksIndexed;
         setMigrationProgress(double(done) / double(count));
         diag(QStringLiteral("📊 Migration progress: %1%").arg(done * 100 / count));
@@ -194,7 +202,7 @@ void HybridDataManager::migrateNextChunk(const std::shared_ptr<Migration> &migra
 void HybridDataManager::completeMigration(const std::shared_ptr<Migration> &migration)
 {
     // Completion waits for the store's chunks too, so the history's first load sees every item.
-    createJSONBackup().then(this, [this, migration] {
+    whenFinished(createJSONBackup(), this, [this, migration](const QFuture<void> &) {
         if (migration->storeFailed) {
             diag(QStringLiteral("⚠️ Migration incomplete: some items could not be stored; it will run again at the next start"));
         } else {

@@ -55,13 +55,13 @@ public:
     QList<ClipboardItem> loadFavoriteItems() override;
 
     // Stores the item, then indexes it; an item the store refuses is not indexed.
-    QFuture<void> saveItem(const ClipboardItem &item) override;
+    QFuture<bool> saveItem(const ClipboardItem &item) override;
     // Overwrites the stored record (if any) and re-indexes the item.
-    QFuture<void> updateItem(const ClipboardItem &item) override;
-    QFuture<void> deleteItem(const QUuid &id) override;
+    QFuture<bool> updateItem(const ClipboardItem &item) override;
+    QFuture<bool> deleteItem(const QUuid &id) override;
     // Deletes every record (one transaction) and empties the index. The legacy files stay
     // imported: the flag remains set, so deleted history never comes back.
-    QFuture<void> resetAllData() override;
+    QFuture<bool> resetAllData() override;
 
     // Imports the legacy history in chunks of 50 into the store and the index, backs the files up
     // and sets the flag. If the store could not save every chunk, the flag stays unset and the

@@ -124,14 +124,14 @@ VectorStoreManager::VectorStoreManager(const Embedder &embedder, const QString &
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &VectorStoreManager::flush);
 
-    m_loaded = runOnPool(m_queue, [state = m_state, path = m_indexFilePath] { return state->load(path); })
-                   .then(this, [this](std::optional<int> count) {
-                       if (count) {
-                           setIndexedItemsCount(*count);
-                           diag(QStringLiteral("✅ Loaded existing vector index with %1 items").arg(*count));
-                       }
-                       diag(QStringLiteral("✅ VectorStoreManager initialized successfully"));
-                   });
+    m_loaded = thenOn(this, runOnPool(m_queue, [state = m_state, path = m_indexFilePath] { return state->load(path); }),
+                      [this](std::optional<int> count) {
+                          if (count) {
+                              setIndexedItemsCount(*count);
+                              diag(QStringLiteral("✅ Loaded existing vector index with %1 items").arg(*count));
+                          }
+                          diag(QStringLiteral("✅ VectorStoreManager initialized successfully"));
+                      });
 }
 
 VectorStoreManager::~VectorStoreManager() { flush(); }
@@ -210,7 +210,7 @@ QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items)
     }
     const Embedder *embedder = &m_embedder;
 
-    return runOnPool(m_embeddingPool, [embedder, texts]() -> Vectors {
+    const QFuture<std::vector<AddOutcome>> stored = runOnPool(m_embeddingPool, [embedder, texts]() -> Vectors {
                // One pass for several texts is several times cheaper per text.
                if (texts.size() == 1)
                    return {embedder->generateEmbedding(texts.first())};
@@ -232,8 +232,8 @@ QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items)
                 return outcomes;
             });
         })
-        .unwrap()
-        .then(this, [this, keys](const std::vector<AddOutcome> &outcomes) {
+        .unwrap();
+    return thenOn(this, stored, [this, keys](const std::vector<AddOutcome> &outcomes) {
             for (size_t i = 0; i < outcomes.size(); ++i) {
                 const QString &key = keys.at(qsizetype(i));
                 if (outcomes[i] == AddOutcome::added) {
@@ -278,14 +278,12 @@ void VectorStoreManager::runNextChunk(const std::shared_ptr<Batch> &batch)
         parts.append(addEntries(batch->items.mid(batch->next, size)));
         batch->next += size;
     }
-    QtFuture::whenAll(parts.begin(), parts.end()).then(this, [this, batch](const QList<QFuture<void>> &) {
-        runNextChunk(batch);
-    });
+    whenAllFinished(parts, this, [this, batch] { runNextChunk(batch); });
 }
 
 void VectorStoreManager::finishBatch(const std::shared_ptr<Batch> &batch)
 {
-    (batch->saveUnchanged ? saveIndex() : saveIfChanged()).then(this, [this, batch] {
+    whenFinished(batch->saveUnchanged ? saveIndex() : saveIfChanged(), this, [this, batch](const QFuture<void> &) {
         setRunningBatches(m_runningBatches - 1);
         diag(QStringLiteral("✅ Batch indexed %1 items").arg(batch->items.size()));
         batch->promise.finish();
@@ -297,20 +295,22 @@ QFuture<void> VectorStoreManager::addMissingItems(const QList<ClipboardItem> &it
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
     // Queued behind the load, so the entries read from the file count as present.
-    runOnPool(m_queue, [state = m_state, items] {
+    const QFuture<QList<ClipboardItem>> found = runOnPool(m_queue, [state = m_state, items] {
         QList<ClipboardItem> missing;
         for (const ClipboardItem &item : items)
             if (item.hasNonBlankContent() && !state->index.contains(uuidString(item.id)))
                 missing.append(item);
         return missing;
-    }).then(this, [this, promise](const QList<ClipboardItem> &missing) {
+    });
+    whenFinished(found, this, [this, promise](const QFuture<QList<ClipboardItem>> &done) {
+        const QList<ClipboardItem> missing = done.resultCount() > 0 ? done.result() : QList<ClipboardItem>{};
         if (missing.isEmpty()) {
             promise->finish();
             return;
         }
         diag(QStringLiteral("🔄 Indexing %1 stored items missing from the vector index").arg(missing.size()));
         // Items whose embedding keeps failing are tried at every start; they need not rewrite the file.
-        startBatch(missing, false).then(this, [promise] { promise->finish(); });
+        whenFinished(startBatch(missing, false), this, [promise](const QFuture<void> &) { promise->finish(); });
     });
     return promise->future();
 }
@@ -318,8 +318,8 @@ QFuture<void> VectorStoreManager::addMissingItems(const QList<ClipboardItem> &it
 QFuture<void> VectorStoreManager::removeItem(const QUuid &id)
 {
     const QString key = uuidString(id);
-    return runOnPool(m_queue, [state = m_state, key, ticket = ++m_lastTicket] { state->remove(key, ticket); })
-        .then(this, [this, key] {
+    return thenOn(this, runOnPool(m_queue, [state = m_state, key, ticket = ++m_lastTicket] { state->remove(key, ticket); }),
+                  [this, key] {
             setIndexedItemsCount(std::max(0, m_indexedItemsCount - 1));
             diag(QStringLiteral("✅ Removed item from vector index: ") + key);
             afterSingleChange();
@@ -330,11 +330,11 @@ QFuture<void> VectorStoreManager::clearIndex()
 {
     m_saveTimer.stop();
     // The file goes in the same queue step as the entries, so no save can slip in between.
-    return runOnPool(m_queue, [state = m_state, path = m_indexFilePath, ticket = ++m_lastTicket] {
-               state->clear(ticket);
-               QFile::remove(path);
-           })
-        .then(this, [this] {
+    const QFuture<void> cleared = runOnPool(m_queue, [state = m_state, path = m_indexFilePath, ticket = ++m_lastTicket] {
+        state->clear(ticket);
+        QFile::remove(path);
+    });
+    return thenOn(this, cleared, [this] {
             setIndexedItemsCount(0);
             diag(QStringLiteral("🧹 Vector index cleared"));
         });

@@ -1,5 +1,7 @@
 #include "HistoryFixture.h"
 
+#include <QSemaphore>
+
 using namespace snipbrook;
 using namespace snipbrook::test;
 
@@ -58,16 +60,19 @@ TEST_F(CaptureTest, DuplicatesMoveToTheTopAsNewItemsAndTheLimitTrimsFavourites)
     ASSERT_TRUE(copyAndWait(QStringLiteral("cafe\u0301"))); // canonically the same text
     ASSERT_EQ(history->clipboardItems().size(), 2);
     const ClipboardItem again = history->clipboardItems()[0];
-    EXPECT_TRUE(again.id != first.id && again.timestamp == clock.now() && !again.isFavorite);
-    EXPECT_TRUE(waitFor([&] { return stored(first.id); })) << "only the in-memory list drops the older one";
+    // The new copy replaces the older one everywhere and keeps its star.
+    EXPECT_TRUE(again.id != first.id && again.timestamp == clock.now() && again.isFavorite);
+    EXPECT_EQ(history->favoriteItems(), QSet<QUuid>{again.id});
+    EXPECT_TRUE(waitFor([&] { return !stored(first.id) && stored(again.id); }));
+    EXPECT_EQ(storage->searchItems(QStringLiteral("cafe")).size(), 1);
 
     // Another kind or another case is no duplicate; the fourth item pushes out a favourite.
     const QUuid oldest = history->clipboardItems()[1].id;
     history->toggleFavorite(oldest);
     addAll({makeItem(Type::file, QStringLiteral("OTHER")), makeItem(Type::text, QStringLiteral("OTHER"))});
     EXPECT_EQ(contents(), (QStringList{QStringLiteral("OTHER"), QStringLiteral("OTHER"), QStringLiteral("cafe\u0301")}));
-    EXPECT_TRUE(history->favoriteItems().contains(oldest));
-    EXPECT_TRUE(waitFor([&] { return stored(oldest); }));
+    EXPECT_EQ(history->favoriteItems(), QSet<QUuid>{again.id}) << "the favourites are those the history holds";
+    EXPECT_TRUE(waitFor([&] { return stored(oldest); })) << "a favourite trimmed from the history stays stored";
 }
 
 TEST_F(CaptureTest, StartUpWaitsForStorageThenReplacesTheList)
@@ -132,3 +137,43 @@ TEST_F(CaptureTest, FailedTimedOutAndOvertakenReadsRecordNothing)
 }
 
 } // namespace
+
+namespace {
+
+// A store whose first load of the history waits until the test lets it go.
+class GatedStorage : public HybridDataManager {
+public:
+    using HybridDataManager::HybridDataManager;
+    QList<ClipboardItem> loadItems(std::optional<int> limit) override
+    {
+        if (!limit) // not the history's own load
+            return HybridDataManager::loadItems(limit);
+        entered.release();
+        gate.acquire();
+        return HybridDataManager::loadItems(limit);
+    }
+    QSemaphore entered, gate;
+};
+
+} // namespace
+
+// A copy captured while the first load runs once vanished when the loaded list replaced the
+// history, until the next start.
+TEST_F(CaptureTest, CopiesDuringTheFirstLoadStayOnTopOfTheLoadedHistory)
+{
+    seed({makeItem(Type::text, QStringLiteral("stored one"), 300), makeItem(Type::text, QStringLiteral("copied twice"), 200),
+          makeItem(Type::text, QStringLiteral("stored three"), 100)});
+    setMaxItems(3);
+    auto gated = std::make_unique<GatedStorage>(store, vectors, preferences, folder.path(), std::chrono::milliseconds(0));
+    GatedStorage *load = gated.get();
+    storage = std::move(gated);
+    history = std::make_unique<ClipboardManager>(configuration, pasteboard, workspace, *storage, *searcher, clock, timings);
+    ASSERT_TRUE(waitFor([&] { return load->entered.tryAcquire(); }));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("copied twice")));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("during the load")));
+    load->gate.release();
+    ASSERT_TRUE(waitFor([&] { return history->isLoaded(); }));
+    // The new copies first, then the stored items the history lacks, up to the limit.
+    EXPECT_EQ(contents(), (QStringList{QStringLiteral("during the load"), QStringLiteral("copied twice"),
+                                       QStringLiteral("stored three")}));
+}

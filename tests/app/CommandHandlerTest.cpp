@@ -1,0 +1,122 @@
+// The command line against a running history, as a user types it.
+#include "AppStateFixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace snipbrook;
+using namespace snipbrook::test;
+
+namespace {
+
+class CommandHandlerTest : public AppStateFixture {
+protected:
+    void start()
+    {
+        create();
+        ASSERT_TRUE(waitFor([&] { return state->clipboard().isLoaded(); }));
+    }
+    // The id column of `list`, newest first.
+    QStringList listedIds(const QStringList &args = {QStringLiteral("list")})
+    {
+        QStringList ids;
+        for (const QString &line : lines(args))
+            ids.append(line.section(QLatin1Char(' '), 2, 2));
+        return ids;
+    }
+    QString add(const QString &text)
+    {
+        const CliResponse response = run({QStringLiteral("add"), text});
+        EXPECT_EQ(response.exitCode, exitDone) << response.err.toStdString();
+        return response.out.section(QLatin1Char(' '), 1, 1); // "Added ID (type)"
+    }
+};
+
+// Tried as a new user would: start, then list at once. The answer waits for the first load.
+TEST_F(CommandHandlerTest, ListRightAfterStartShowsTheStoredHistory)
+{
+    seed(20);
+    create();
+    ASSERT_FALSE(state->clipboard().isLoaded());
+    const QStringList listed = lines({QStringLiteral("list")});
+    ASSERT_EQ(listed.size(), 20);
+    EXPECT_TRUE(listed.first().endsWith(QStringLiteral("stored item 19")));
+}
+
+TEST_F(CommandHandlerTest, ListNarrowsByCategoryAndLimit)
+{
+    start();
+    add(QStringLiteral("plain words"));
+    const QString link = add(QStringLiteral("https://example.org/page"));
+    add(QStringLiteral("more words"));
+    EXPECT_EQ(listedIds({QStringLiteral("list"), QStringLiteral("--category"), QStringLiteral("Link")}), QStringList{link});
+    EXPECT_EQ(lines({QStringLiteral("list"), QStringLiteral("--limit"), QStringLiteral("2")}).size(), 2);
+
+    const CliResponse json = run({QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--limit"), QStringLiteral("1")});
+    const QJsonArray array = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    ASSERT_EQ(array.size(), 1);
+    EXPECT_EQ(array[0].toObject()[QStringLiteral("content")].toString(), QStringLiteral("more words"));
+
+    EXPECT_EQ(run({QStringLiteral("list"), QStringLiteral("--limit"), QStringLiteral("lots")}).exitCode, exitBadUsage);
+}
+
+TEST_F(CommandHandlerTest, DeleteFavoriteAndTheirFailures)
+{
+    start();
+    const QString keep = add(QStringLiteral("keep this"));
+    const QString gone = add(QStringLiteral("delete this"));
+
+    EXPECT_EQ(run({QStringLiteral("favorite"), keep.toLower()}).out, QStringLiteral("Marked %1 as a favourite.").arg(keep));
+    EXPECT_TRUE(lines({QStringLiteral("list"), QStringLiteral("--category"), QStringLiteral("Favorites")}).first().endsWith(QStringLiteral("★")));
+    EXPECT_EQ(run({QStringLiteral("favorite"), keep}).out, QStringLiteral("Unmarked %1 as a favourite.").arg(keep));
+    EXPECT_TRUE(lines({QStringLiteral("list"), QStringLiteral("--category"), QStringLiteral("Favorites")}).isEmpty());
+
+    EXPECT_EQ(run({QStringLiteral("delete"), gone}).exitCode, exitDone);
+    EXPECT_EQ(listedIds(), QStringList{keep}) << "a list right after the answer no longer shows it";
+    EXPECT_TRUE(state->storage().searchItems(QStringLiteral("delete this")).isEmpty()) << "answered once stored";
+
+    const CliResponse missing = run({QStringLiteral("delete"), gone});
+    EXPECT_EQ(missing.exitCode, exitFailed);
+    EXPECT_EQ(missing.err, QStringLiteral("snipbrook: no item ") + gone);
+    EXPECT_EQ(run({QStringLiteral("favorite"), QStringLiteral("0")}).exitCode, exitFailed) << "ids only, not positions";
+    EXPECT_EQ(run({QStringLiteral("delete")}).exitCode, exitBadUsage);
+}
+
+TEST_F(CommandHandlerTest, DedupeAndClearReportWhatTheyDid)
+{
+    start();
+    add(QStringLiteral("twice"));
+    state->clipboard().addItem({QUuid::createUuid(), ClipboardItemType::code, QStringLiteral("twice"),
+                                QStringLiteral("twice"), clock.now(), {}, false}); // another kind: no duplicate
+    EXPECT_EQ(run({QStringLiteral("dedupe")}).out, QStringLiteral("Removed 0 duplicate items."));
+    EXPECT_EQ(listedIds().size(), 2);
+
+    EXPECT_EQ(run({QStringLiteral("clear")}).out, QStringLiteral("Cleared the whole history."));
+    EXPECT_TRUE(listedIds().isEmpty());
+    EXPECT_TRUE(state->storage().loadItems(std::nullopt).isEmpty());
+}
+
+// Searches from the command line get their own results: neither a view's search nor another
+// command's search in flight replaces them.
+TEST_F(CommandHandlerTest, ConcurrentSearchesEachGetTheirOwnResults)
+{
+    start();
+    add(QStringLiteral("alpha notes"));
+    add(QStringLiteral("beta notes"));
+    std::optional<CliResponse> first, second;
+    const auto ask = [&](const QString &query, std::optional<CliResponse> &answer) {
+        const auto parsed = parseCommandLine({QStringLiteral("search"), QStringLiteral("--keyword"), query}, {});
+        commands->handle(std::get<CliRequest>(parsed), [&answer](const CliResponse &response) { answer = response; });
+    };
+    ask(QStringLiteral("alpha"), first);
+    ask(QStringLiteral("beta"), second);
+    state->clipboard().search(QStringLiteral("notes"), false); // a view searching meanwhile
+    ASSERT_TRUE(waitFor([&] { return first && second; }));
+    EXPECT_EQ(first->exitCode, exitDone);
+    EXPECT_TRUE(first->out.contains(QStringLiteral("alpha notes")) && !first->out.contains(QStringLiteral("beta")));
+    EXPECT_TRUE(second->out.contains(QStringLiteral("beta notes")) && !second->out.contains(QStringLiteral("alpha")));
+    ASSERT_TRUE(waitFor([&] { return state->clipboard().searchResults().size() == 2; }));
+}
+
+} // namespace
