@@ -1,5 +1,7 @@
 #include "HistoryFixture.h"
 
+#include <QAbstractItemModelTester>
+
 using namespace snipbrook;
 using namespace snipbrook::test;
 
@@ -71,3 +73,31 @@ TEST_F(HistoryOperationsTest, RemoveDuplicatesKeepsTheNewestOfEachContentAndKind
 }
 
 } // namespace
+
+// Item views get the rows that changed: a capture inserts one row, a trim and a deletion remove
+// exactly their rows, a favourite changes one, and nothing resets the model after the first load.
+TEST_F(HistoryOperationsTest, TheListModelReportsRowChanges)
+{
+    setMaxItems(3);
+    start();
+    QAbstractItemModelTester tester(&history->historyModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QStringList events;
+    HistoryModel &model = history->historyModel();
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&](auto, int first, int last) { events << QStringLiteral("+%1-%2").arg(first).arg(last); });
+    QObject::connect(&model, &QAbstractItemModel::rowsRemoved, [&](auto, int first, int last) { events << QStringLiteral("x%1-%2").arg(first).arg(last); });
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&](const QModelIndex &a, const QModelIndex &b) { events << QStringLiteral("~%1-%2").arg(a.row()).arg(b.row()); });
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { events << QStringLiteral("reset"); });
+
+    const ClipboardItem a = makeItem(Type::text, QStringLiteral("a")), b = makeItem(Type::text, QStringLiteral("b")),
+                        c = makeItem(Type::text, QStringLiteral("c")), d = makeItem(Type::text, QStringLiteral("d"));
+    history->addItem(a);
+    history->addItem(b);
+    history->addItem(c);
+    history->addItem(d); // pushes out a
+    history->addItem(makeItem(Type::text, QStringLiteral("b"))); // replaces b, which sits in row 2
+    history->toggleFavorite(c.id);
+    history->deleteItem(d.id);
+    EXPECT_EQ(events, (QStringList{"+0-0", "+0-0", "+0-0", "+0-0", "x3-3", "x2-2", "+0-0", "~2-2", "x1-1"}));
+    EXPECT_EQ(contents(), (QStringList{"b", "c"}));
+    EXPECT_EQ(model.data(model.index(1), HistoryModel::IsFavoriteRole).toBool(), true);
+}
