@@ -34,6 +34,7 @@ class NullStorage : public HistoryStorage {
 public:
     QList<ClipboardItem> seed;
     bool isInitialized() const override { return true; }
+    QFuture<void> initialized() const override { return QtFuture::makeReadyFuture(); }
     QList<ClipboardItem> loadItems(std::optional<int>) override { return seed; }
     QList<ClipboardItem> searchItems(const QString &) override { return {}; }
     QList<ClipboardItem> loadFavoriteItems() override { return {}; }

@@ -75,7 +75,10 @@ ClipboardManager::~ClipboardManager() { m_monitoringTimer.stop(); }
 void ClipboardManager::waitForStorageThenLoad()
 {
     if (!m_storage.isInitialized()) {
-        QTimer::singleShot(m_timings.storageWaitMs, this, &ClipboardManager::waitForStorageThenLoad);
+        whenFinished(m_storage.initialized(), this, [this](const QFuture<void> &) {
+            if (m_storage.isInitialized())
+                waitForStorageThenLoad();
+        });
         return;
     }
     HistoryStorage *storage = &m_storage;

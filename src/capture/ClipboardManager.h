@@ -36,7 +36,6 @@ class SimilaritySearchKitManager;
 // The pacing of the monitor and the write-back; tests shorten it.
 struct ClipboardTimings {
     int pollIntervalMs = 500;
-    int storageWaitMs = 100;
     int internalCopyResetMs = 1000;
     // A clipboard read that has not answered by then counts as failed.
     int snapshotTimeoutMs = 10000;

@@ -20,6 +20,8 @@ public:
 
     // True once start-up, including any one-time import, has finished.
     virtual bool isInitialized() const = 0;
+    // Finishes when isInitialized turns true.
+    virtual QFuture<void> initialized() const = 0;
 
     // Newest first; without a limit, every item.
     virtual QList<ClipboardItem> loadItems(std::optional<int> limit) = 0;

@@ -313,6 +313,22 @@ QList<ClipboardItemEntity> CoreDataManager::fetchFavoriteItems()
     });
 }
 
+QList<QUuid> CoreDataManager::fetchAllIds()
+{
+    return onOwnerThread([this] {
+        return readOrLog<QList<QUuid>>(QStringLiteral("❌ Failed to fetch clipboard item ids: "),
+                                       [this] { return itemRecords::ids(database()); });
+    });
+}
+
+QList<ClipboardItemEntity> CoreDataManager::fetchItems(const QList<QUuid> &ids)
+{
+    return onOwnerThread([this, &ids] {
+        return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch clipboard items by ID: "),
+                                                     [this, &ids] { return itemRecords::withIds(database(), ids); });
+    });
+}
+
 // ---- Conversion
 
 ClipboardItem CoreDataManager::makeClipboardItem(const ClipboardItemEntity &record)

@@ -67,6 +67,10 @@ public:
     // diacritics; every other character (%, _, quotes) matches itself. An empty query finds nothing.
     QList<ClipboardItemEntity> searchItems(const QString &query);
     QList<ClipboardItemEntity> fetchFavoriteItems();
+    // Every stored id, cheaply (no contents), for checking other indexes against the store.
+    QList<QUuid> fetchAllIds();
+    // The records with these ids, newest first; ids not stored are skipped.
+    QList<ClipboardItemEntity> fetchItems(const QList<QUuid> &ids);
 
     // Records the entity's fields (found by recordId) as an unsaved change of the main connection;
     // saveContext writes them. Fetches return what is saved.

@@ -32,9 +32,15 @@ HybridDataManager::HybridDataManager(CoreDataManager &coreDataManager, VectorSto
       m_documentsDirectory(documentsDirectory),
       m_hasMigratedFromJSON(preferences.boolean(QLatin1String(migrationKey)))
 {
+    m_initialized.start();
     QTimer::singleShot(0, this, [this, startDelay] {
         diag(QStringLiteral("🚀 Initializing HybridDataManager..."));
-        QTimer::singleShot(startDelay, this, &HybridDataManager::startUp);
+        // The pause only gives a first start time to settle before importing the legacy files;
+        // with nothing to import the store is ready at once.
+        if (m_hasMigratedFromJSON)
+            startUp();
+        else
+            QTimer::singleShot(startDelay, this, &HybridDataManager::startUp);
     });
 }
 
@@ -53,8 +59,10 @@ void HybridDataManager::finishStartUp()
 {
     setIsInitialized(true);
     diag(QStringLiteral("✅ HybridDataManager initialized successfully"));
-    // Entries lost with a crash before the index was saved come back from the store.
-    m_missingEntriesIndexed = m_vectorStoreManager.addMissingItems(loadItems(std::nullopt));
+    // Entries lost with a crash before the index was saved come back from the store, and entries
+    // of items deleted just before a crash go.
+    m_missingEntriesIndexed = m_vectorStoreManager.reconcileWithStore(
+        m_coreDataManager.fetchAllIds(), [this](const QList<QUuid> &ids) { return items(m_coreDataManager.fetchItems(ids)); });
 }
 
 QList<ClipboardItem> HybridDataManager::items(const QList<ClipboardItemEntity> &records)
@@ -228,6 +236,8 @@ void HybridDataManager::setIsInitialized(bool value)
         return;
     m_isInitialized = value;
     emit isInitializedChanged(value);
+    if (value)
+        m_initialized.finish();
 }
 
 void HybridDataManager::setIsMigrating(bool value)

@@ -9,6 +9,7 @@
 
 #include <QFuture>
 #include <QObject>
+#include <QPromise>
 
 #include <chrono>
 #include <memory>
@@ -42,6 +43,7 @@ public:
     ~HybridDataManager() override;
 
     bool isInitialized() const override { return m_isInitialized; }
+    QFuture<void> initialized() const override { return m_initialized.future(); }
     bool isMigrating() const { return m_isMigrating; }
     // Share of import chunks done, 0.0 to 1.0.
     double migrationProgress() const { return m_migrationProgress; }
@@ -95,6 +97,7 @@ private:
     const QString m_documentsDirectory;
 
     bool m_isInitialized = false;
+    QPromise<void> m_initialized;
     bool m_isMigrating = false;
     double m_migrationProgress = 0.0;
     bool m_hasMigratedFromJSON = false;

@@ -34,7 +34,8 @@ ClipboardItemEntity readEntity(const SqliteStatement &row)
         entity.id = parseUuid(*idText);
     entity.type = row.optionalText(2);
     entity.content = row.optionalText(3);
-    entity.preview = row.optionalText(4);
+    // Stored once: a missing preview is the content itself (and shares its text).
+    entity.preview = row.isNull(4) ? entity.content : row.optionalText(4);
     entity.timestamp = readTimestamp(row, 5);
     entity.isFavorite = row.int64(6) != 0;
     if (!row.isNull(7)) {
@@ -63,11 +64,24 @@ QList<ClipboardItemEntity> readAll(SqliteStatement &statement)
     return entities;
 }
 
+// The folded copy keyword search compares with, or nothing when the text folds to itself (search
+// then reads the text) or is an image's (never searched).
 std::optional<QString> folded(const ClipboardItemEntity &entity, const std::optional<QString> &text)
 {
     if (!text || entity.type == imageType)
         return std::nullopt;
-    return foldCaseAndDiacritics(*text);
+    QString foldedText = foldCaseAndDiacritics(*text);
+    if (foldedText == *text)
+        return std::nullopt;
+    return foldedText;
+}
+
+// The preview as stored: nothing when it is the content itself.
+std::optional<QString> storedPreview(const ClipboardItemEntity &entity)
+{
+    if (entity.preview && entity.content && *entity.preview == *entity.content)
+        return std::nullopt;
+    return entity.preview;
 }
 
 // Binds the item columns in the order of the INSERT and UPDATE statements below, from `first` on.
@@ -79,14 +93,15 @@ void bindItemColumns(SqliteStatement &statement, int first, const ClipboardItemE
         statement.bindNull(first);
     statement.bind(first + 1, entity.type);
     statement.bind(first + 2, entity.content);
-    statement.bind(first + 3, entity.preview);
+    const std::optional<QString> preview = storedPreview(entity);
+    statement.bind(first + 3, preview);
     if (entity.timestamp)
         statement.bind(first + 4, referenceSecondsFromDate(*entity.timestamp));
     else
         statement.bindNull(first + 4);
     statement.bind(first + 5, qint64(entity.isFavorite ? 1 : 0));
     statement.bind(first + 6, folded(entity, entity.content));
-    statement.bind(first + 7, folded(entity, entity.preview));
+    statement.bind(first + 7, folded(entity, preview));
 }
 
 void writeMetadata(SqliteDatabase &db, qint64 recordId, const std::optional<ClipboardMetadataEntity> &metadata)
@@ -141,6 +156,36 @@ QList<ClipboardItemEntity> favorites(SqliteDatabase &db)
     return readAll(*statement);
 }
 
+QList<QUuid> ids(SqliteDatabase &db)
+{
+    auto statement = db.query("SELECT id FROM ClipboardItemEntity");
+    QList<QUuid> result;
+    while (statement->step()) {
+        if (const auto text = statement->optionalText(0))
+            if (const auto id = parseUuid(*text))
+                result.append(*id);
+    }
+    return result;
+}
+
+QList<ClipboardItemEntity> withIds(SqliteDatabase &db, const QList<QUuid> &ids)
+{
+    QList<ClipboardItemEntity> records;
+    auto statement = db.query(SELECT_ITEMS "WHERE i.id = ?1");
+    for (const QUuid &id : ids) {
+        statement->reset();
+        statement->bind(1, uuidString(id));
+        if (statement->step())
+            records.append(readEntity(*statement));
+    }
+    std::sort(records.begin(), records.end(), [](const ClipboardItemEntity &a, const ClipboardItemEntity &b) {
+        const double at = a.timestamp ? double(a.timestamp->toMSecsSinceEpoch()) : 0.0;
+        const double bt = b.timestamp ? double(b.timestamp->toMSecsSinceEpoch()) : 0.0;
+        return at != bt ? at > bt : a.recordId > b.recordId;
+    });
+    return records;
+}
+
 QList<ClipboardItemEntity> containing(SqliteDatabase &db, const QString &foldedQuery)
 {
     // contains_text() compares plain text, so %, _, quotes and backslashes in a query are just
@@ -148,7 +193,8 @@ QList<ClipboardItemEntity> containing(SqliteDatabase &db, const QString &foldedQ
     // hits are sorted ("+" keeps the timestamp index out of it).
     auto statement = db.query(SELECT_ITEMS
                               "WHERE i.type IS NOT 'image' "
-                              "AND (contains_text(i.foldedContent, ?1) OR contains_text(i.foldedPreview, ?1)) "
+                              "AND (contains_text(coalesce(i.foldedContent, i.content), ?1) "
+                              "OR contains_text(coalesce(i.foldedPreview, i.preview), ?1)) "
                               "ORDER BY +i.timestamp DESC, i.recordId DESC");
     statement->bind(1, foldedQuery);
     return readAll(*statement);

@@ -17,6 +17,10 @@ std::optional<ClipboardItemEntity> find(SqliteDatabase &db, const QUuid &id);
 // limit 0 (or less) means every record.
 QList<ClipboardItemEntity> newest(SqliteDatabase &db, qint64 limit);
 QList<ClipboardItemEntity> favorites(SqliteDatabase &db);
+// The ids of every record (records without a readable id are left out), in no particular order.
+QList<QUuid> ids(SqliteDatabase &db);
+// The records with these ids, newest first; ids not stored are skipped.
+QList<ClipboardItemEntity> withIds(SqliteDatabase &db, const QList<QUuid> &ids);
 // Records other than images whose folded content or preview contains the folded query, matched
 // as plain text (no pattern characters).
 QList<ClipboardItemEntity> containing(SqliteDatabase &db, const QString &foldedQuery);

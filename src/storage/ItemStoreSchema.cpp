@@ -43,6 +43,14 @@ constexpr std::array<const char *, itemStoreSchemaVersion> upgradeSteps{
         embeddingVersion TEXT
     );
     )sql",
+    // 1 → 2: a text is stored once. A preview equal to its content (every image, most texts) is
+    // NULL and reads back as the content; a folded copy equal to what it folds is NULL and
+    // search reads the original instead.
+    R"sql(
+    UPDATE ClipboardItemEntity SET preview = NULL WHERE preview = content;
+    UPDATE ClipboardItemEntity SET foldedPreview = NULL WHERE preview IS NULL OR foldedPreview = preview;
+    UPDATE ClipboardItemEntity SET foldedContent = NULL WHERE foldedContent = content;
+    )sql",
 };
 
 } // namespace

@@ -5,7 +5,7 @@ namespace snipbrook {
 class SqliteDatabase;
 
 // The schema version this build writes; stores at a lower version are upgraded on open.
-inline constexpr int itemStoreSchemaVersion = 1;
+inline constexpr int itemStoreSchemaVersion = 2;
 
 // Per-connection settings every connection to the item store needs (WAL journal, cascading
 // deletes).

@@ -76,6 +76,15 @@ std::optional<VectorItem> VectorIndex::entry(const QString &key) const
     return VectorItem{it->first, entry.text, std::move(embedding), entry.metadata, entry.timestamp};
 }
 
+QList<QString> VectorIndex::keys() const
+{
+    QList<QString> result;
+    result.reserve(qsizetype(m_entries.size()));
+    for (const auto &[key, entry] : m_entries)
+        result.append(key);
+    return result;
+}
+
 std::vector<VectorItem> VectorIndex::entries() const
 {
     std::vector<VectorItem> all;

@@ -37,6 +37,8 @@ public:
     void clear();
 
     std::optional<VectorItem> entry(const QString &key) const;
+    // Every key, in no particular order.
+    QList<QString> keys() const;
     // Every entry, in no particular order.
     std::vector<VectorItem> entries() const;
 

@@ -290,20 +290,51 @@ void VectorStoreManager::finishBatch(const std::shared_ptr<Batch> &batch)
     });
 }
 
-QFuture<void> VectorStoreManager::addMissingItems(const QList<ClipboardItem> &items)
+QFuture<void> VectorStoreManager::reconcileWithStore(const QList<QUuid> &storedIds, const ItemLoader &loadItems)
 {
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
+    QSet<QString> stored;
+    stored.reserve(storedIds.size());
+    for (const QUuid &id : storedIds)
+        stored.insert(uuidString(id));
     // Queued behind the load, so the entries read from the file count as present.
-    const QFuture<QList<ClipboardItem>> found = runOnPool(m_queue, [state = m_state, items] {
-        QList<ClipboardItem> missing;
-        for (const ClipboardItem &item : items)
-            if (item.hasNonBlankContent() && !state->index.contains(uuidString(item.id)))
-                missing.append(item);
-        return missing;
+    struct Difference {
+        QList<QUuid> missing;   // stored, no entry
+        QList<QUuid> orphaned;  // an entry, not stored when the ids were read
+    };
+    const QFuture<Difference> compared = runOnPool(m_queue, [state = m_state, stored, storedIds] {
+        Difference difference;
+        for (const QUuid &id : storedIds)
+            if (!state->index.contains(uuidString(id)))
+                difference.missing.append(id);
+        for (const QString &key : state->index.keys())
+            if (!stored.contains(key))
+                if (const auto id = parseUuid(key))
+                    difference.orphaned.append(*id);
+        return difference;
     });
-    whenFinished(found, this, [this, promise](const QFuture<QList<ClipboardItem>> &done) {
-        const QList<ClipboardItem> missing = done.resultCount() > 0 ? done.result() : QList<ClipboardItem>{};
+    whenFinished(compared, this, [this, promise, loadItems](const QFuture<Difference> &done) {
+        const Difference difference = done.resultCount() > 0 ? done.result() : Difference{};
+        // An orphan may be an item stored since the ids were read: only what is still not stored goes.
+        QSet<QUuid> storedSince;
+        if (!difference.orphaned.isEmpty())
+            for (const ClipboardItem &item : loadItems(difference.orphaned))
+                storedSince.insert(item.id);
+        int removed = 0;
+        for (const QUuid &id : difference.orphaned) {
+            if (!storedSince.contains(id)) {
+                removeItem(id);
+                ++removed;
+            }
+        }
+        if (removed > 0)
+            diag(QStringLiteral("🧹 Removed %1 vector index entries whose items are no longer stored").arg(removed));
+        // Items with nothing to embed (blank) are skipped by the batch and found again next time.
+        QList<ClipboardItem> missing;
+        for (const ClipboardItem &item : difference.missing.isEmpty() ? QList<ClipboardItem>{} : loadItems(difference.missing))
+            if (item.hasNonBlankContent())
+                missing.append(item);
         if (missing.isEmpty()) {
             promise->finish();
             return;

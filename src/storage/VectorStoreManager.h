@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace snipbrook {
@@ -61,8 +62,11 @@ public:
     // The non-blank items in chunks of ten, each embedded at once (in batched passes), then the
     // file is saved.
     QFuture<void> addItems(const QList<ClipboardItem> &items);
-    // Indexes, as one batch, those of the items that have no entry (after the load).
-    QFuture<void> addMissingItems(const QList<ClipboardItem> &items);
+    using ItemLoader = std::function<QList<ClipboardItem>(const QList<QUuid> &ids)>;
+    // Brings the index in step with the item store (after the load): entries of items no longer
+    // stored are removed, and stored items without an entry are embedded as one batch in the
+    // background. `loadItems` reads stored items by id; it is called on this object's thread.
+    QFuture<void> reconcileWithStore(const QList<QUuid> &storedIds, const ItemLoader &loadItems);
     QFuture<void> removeItem(const QUuid &id);
     // Empties the index and deletes its file.
     QFuture<void> clearIndex();

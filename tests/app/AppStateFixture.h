@@ -44,7 +44,7 @@ protected:
         ApplicationState::Options options;
         options.onStoreFailure = [](const QString &) {};
         options.storageStartDelay = std::chrono::milliseconds(0);
-        options.timings = {20, 10, 50, 5000};
+        options.timings = {20, 50, 5000};
         state = std::make_unique<ApplicationState>(paths(), services, options);
         commands = std::make_unique<CommandHandler>(state->clipboard(), state->configuration(),
                                                     CommandHandler::Hooks{[this] { return state->statusText(); }, {}});

@@ -41,7 +41,7 @@ protected:
     SemanticSearcher *searcher = &vectors;
     FixedClock clock = FixedClock::at("2024-05-15T12:00:00", "America/New_York");
     DiagnosticsCapture log;
-    ClipboardTimings timings{20, 10, 50, 5000}; // poll, storage wait, own-write window, read time-out
+    ClipboardTimings timings{20, 50, 5000}; // poll, own-write window, read time-out
     std::unique_ptr<ClipboardManager> history;
 
     void TearDown() override
