@@ -120,7 +120,7 @@ QFuture<void> HybridDataManager::deleteItem(const QUuid &id)
 
 QFuture<void> HybridDataManager::resetAllData()
 {
-    m_coreDataManager.deleteItemEntities(m_coreDataManager.fetchAllItems());
+    m_coreDataManager.deleteAllItems();
     return m_vectorStoreManager.clearIndex().then(this, [this] {
         // The user was told the deletion is permanent: the legacy files must not return.
         setMigrated();
