@@ -235,6 +235,35 @@ void CoreDataManager::deleteItemEntities(const QList<ClipboardItemEntity> &recor
     });
 }
 
+bool CoreDataManager::deleteAllItems()
+{
+    return onOwnerThread([this] {
+        m_pendingUpdates.clear();
+        m_pendingDeletions.clear();
+        qint64 deleted = 0;
+        try {
+            SqliteDatabase &db = database();
+            SqliteTransaction transaction(db);
+            deleted = itemRecords::removeAll(db);
+            transaction.commit();
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("❌ Failed to delete all clipboard items: ") + errorText(error));
+            return false;
+        }
+        diag(QStringLiteral("🧹 Deleted all %1 clipboard items from Core Data").arg(deleted));
+        // The log still holds the inserts of the deleted records.
+        try {
+            database().checkpointAndTruncateLog();
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("❌ Failed to empty the item store's log, deleted items stay in it until the next "
+                                "checkpoint: ") +
+                 errorText(error));
+            return false;
+        }
+        return true;
+    });
+}
+
 bool CoreDataManager::hasChanges()
 {
     return onOwnerThread([this] { return !m_pendingUpdates.empty() || !m_pendingDeletions.empty(); });

@@ -79,6 +79,11 @@ public:
     void deleteItemEntity(const ClipboardItemEntity &record);
     // Deletes the records with their metadata records in one save (one transaction).
     void deleteItemEntities(const QList<ClipboardItemEntity> &records);
+    // Deletes every record in one transaction and drops the unsaved changes, then empties the
+    // write-ahead log into the store file, so that no deleted text stays readable in either file
+    // (every connection overwrites deleted content). False when a step failed; each failure is
+    // logged.
+    bool deleteAllItems();
     bool hasChanges();
     // Writes the unsaved changes in one transaction and logs the outcome; nothing to do without
     // changes. Failed changes are dropped, not retried.

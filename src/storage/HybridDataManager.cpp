@@ -135,12 +135,12 @@ QFuture<bool> HybridDataManager::deleteItem(const QUuid &id)
 
 QFuture<bool> HybridDataManager::resetAllData()
 {
-    m_coreDataManager.deleteItemEntities(m_coreDataManager.fetchAllItems());
-    return thenOn(this, m_vectorStoreManager.clearIndex(), [this] {
+    const bool deleted = m_coreDataManager.deleteAllItems();
+    return thenOn(this, m_vectorStoreManager.clearIndex(), [this, deleted] {
         // The user was told the deletion is permanent: the legacy files must not return.
         setMigrated();
         diag(QStringLiteral("🧹 All data reset"));
-        return true;
+        return deleted;
     });
 }
 

@@ -237,4 +237,12 @@ void remove(SqliteDatabase &db, qint64 recordId)
     statement->run();
 }
 
+qint64 removeAll(SqliteDatabase &db)
+{
+    // The metadata records first, so that deleting the items has no cascade left to run.
+    db.query("DELETE FROM ClipboardMetadataEntity")->run();
+    db.query("DELETE FROM ClipboardItemEntity")->run();
+    return db.changes();
+}
+
 } // namespace snipbrook::itemRecords

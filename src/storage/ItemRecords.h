@@ -33,6 +33,8 @@ bool insertUnlessStored(SqliteDatabase &db, const ClipboardItemEntity &entity);
 void update(SqliteDatabase &db, const ClipboardItemEntity &entity);
 // Deletes the record; its metadata record goes with it.
 void remove(SqliteDatabase &db, qint64 recordId);
+// Deletes every record with its metadata record; gives the number of records deleted.
+qint64 removeAll(SqliteDatabase &db);
 
 } // namespace itemRecords
 } // namespace snipbrook

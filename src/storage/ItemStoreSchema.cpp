@@ -65,6 +65,11 @@ void configureItemStoreConnection(SqliteDatabase &db)
                                             QStringLiteral(" to the WAL journal (mode is ") + mode +
                                             QStringLiteral(")"));
     db.execute("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON;");
+    // The history can hold secrets: deleted records are overwritten with zeros instead of staying
+    // readable in the free space of the file's pages.
+    if (db.queryInteger("PRAGMA secure_delete = ON") != 1)
+        throw SqliteError(SQLITE_ERROR, QStringLiteral("Cannot make ") + db.path() +
+                                            QStringLiteral(" overwrite deleted content (secure_delete)"));
 }
 
 void upgradeItemStoreSchema(SqliteDatabase &db)

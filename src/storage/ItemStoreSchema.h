@@ -8,7 +8,7 @@ class SqliteDatabase;
 inline constexpr int itemStoreSchemaVersion = 2;
 
 // Per-connection settings every connection to the item store needs (WAL journal, cascading
-// deletes).
+// deletes, deleted content overwritten). Throws SqliteError when one cannot be set.
 void configureItemStoreConnection(SqliteDatabase &db);
 
 // Creates or upgrades the tables in one transaction. Throws SqliteError, also for a store written

@@ -1,9 +1,16 @@
 #include "PrivateFiles.h"
 
+#include "model/Diagnostics.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
 
 namespace snipbrook {
 namespace {
@@ -44,20 +51,35 @@ std::optional<QString> copyFilePrivately(const QString &from, const QString &to)
     QFile target(to);
     if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly))
         return QFileInfo::exists(to) ? QStringLiteral("the file %1 already exists").arg(to) : target.errorString();
+    const auto discardTarget = [&](const QString &error) {
+        target.close();
+        removeFileReporting(to, QStringLiteral("the incomplete copy"));
+        return error;
+    };
     QByteArray chunk;
     while (!(chunk = source.read(1 << 20)).isEmpty()) {
-        if (target.write(chunk) != chunk.size()) {
-            const QString error = target.errorString();
-            target.remove();
-            return error;
-        }
+        if (target.write(chunk) != chunk.size())
+            return discardTarget(target.errorString());
     }
-    if (source.error() != QFileDevice::NoError || !target.flush()) {
-        const QString error = source.error() != QFileDevice::NoError ? source.errorString() : target.errorString();
-        target.remove();
-        return error;
-    }
+    if (source.error() != QFileDevice::NoError)
+        return discardTarget(source.errorString());
+    if (!target.flush())
+        return discardTarget(target.errorString());
     return std::nullopt;
+}
+
+bool removeFileReporting(const QString &path, const QString &what)
+{
+    // A missing folder on the way (ENOTDIR) means the file cannot be there either.
+    if (::unlink(QFile::encodeName(path).constData()) == 0)
+        return true;
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR)
+        return true;
+    // error_code's message is thread-safe, unlike strerror.
+    const QString reason = QString::fromStdString(std::error_code(error, std::generic_category()).message());
+    diag(QStringLiteral("❌ Failed to remove %1: %2 (%3)").arg(what, path, reason));
+    return false;
 }
 
 } // namespace snipbrook

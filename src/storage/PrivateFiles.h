@@ -17,4 +17,9 @@ std::optional<QString> writeFileAtomically(const QString &path, const QByteArray
 // Copies the file; fails when the target exists. Returns the error text on failure.
 std::optional<QString> copyFilePrivately(const QString &from, const QString &to);
 
+// Removes the file. True when it is gone afterwards, a file that was not there included; otherwise
+// logs "❌ Failed to remove <what>: <path> (<reason>)" and returns false. A folder at the path is
+// not removed (that fails). Safe on any thread.
+bool removeFileReporting(const QString &path, const QString &what);
+
 } // namespace snipbrook

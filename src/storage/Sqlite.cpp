@@ -209,6 +209,14 @@ void SqliteDatabase::onWalCommit(std::function<void(int frames)> callback)
         this);
 }
 
+void SqliteDatabase::checkpointAndTruncateLog()
+{
+    const int rc = sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw SqliteError(rc, QStringLiteral("Cannot empty the write-ahead log of ") + m_path + QStringLiteral(": ") +
+                                  libraryMessage(m_db, rc));
+}
+
 qint64 SqliteDatabase::lastInsertRowId() const { return sqlite3_last_insert_rowid(m_db); }
 
 int SqliteDatabase::changes() const { return sqlite3_changes(m_db); }

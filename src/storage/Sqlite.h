@@ -104,6 +104,10 @@ public:
     // Replaces the library's automatic checkpoints on this connection: the callback gets the number
     // of frames in the write-ahead log after each commit and decides where to checkpoint.
     void onWalCommit(std::function<void(int frames)> callback);
+    // Copies the whole write-ahead log into the database file and truncates the log to zero bytes,
+    // waiting (within the busy time-out) for other connections to finish their reads and writes.
+    // Throws SqliteError when the log could not be emptied.
+    void checkpointAndTruncateLog();
 
     qint64 lastInsertRowId() const;
     int changes() const;

@@ -363,7 +363,7 @@ QFuture<void> VectorStoreManager::clearIndex()
     // The file goes in the same queue step as the entries, so no save can slip in between.
     const QFuture<void> cleared = runOnPool(m_queue, [state = m_state, path = m_indexFilePath, ticket = ++m_lastTicket] {
         state->clear(ticket);
-        QFile::remove(path);
+        removeFileReporting(path, QStringLiteral("the vector index file"));
     });
     return thenOn(this, cleared, [this] {
             setIndexedItemsCount(0);

@@ -70,12 +70,12 @@ TEST(EncoderReference, VectorsAndTokenIdsMatchThePublishedRuntime)
     expectIdsMatch(referenceItems(document, "tokens"));
 }
 
-TEST(EncoderReference, AgreesWithTheSharedReference)
+// A second set of texts, computed by the runtime on its WebAssembly backend.
+TEST(EncoderReference, AgreesWithTheWasmBackendReference)
 {
     SKIP_WITHOUT_MODEL();
-    const QJsonObject document = jsonUnder("SNIPBROOK_SHARED_DIR", QStringLiteral("testdata/use-lite-reference.json"));
-    if (document.isEmpty())
-        GTEST_SKIP() << "shared reference file not found";
+    const QJsonObject document = jsonUnder("SNIPBROOK_TEST_DATA", QStringLiteral("use-lite-reference.json"));
+    ASSERT_FALSE(document.isEmpty()) << "tests/data/use-lite-reference.json is missing or not a JSON object";
     expectIdsMatch(referenceItems(document, "items"));
     expectVectorsMatch(referenceItems(document, "items"));
 }
