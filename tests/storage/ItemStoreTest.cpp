@@ -5,6 +5,7 @@
 #include "support/DiagnosticsCapture.h"
 
 #include <QThread>
+#include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <gtest/gtest.h>
@@ -97,7 +98,7 @@ TEST(ItemStore, RecordsLackingRequiredFieldsReadAsPlaceholders)
     // An unknown type is no missing field: it reads as text.
     EXPECT_EQ(CoreDataManager::makeClipboardItem(damage("UPDATE ClipboardItemEntity SET type = 'Text'")).content, "x");
 
-    for (const char *sql : {"UPDATE ClipboardItemEntity SET preview = NULL",
+    for (const char *sql : {"UPDATE ClipboardItemEntity SET content = NULL",
                             "UPDATE ClipboardItemEntity SET preview = 'p', timestamp = 'yesterday'",
                             "UPDATE ClipboardItemEntity SET timestamp = 1, id = 'not-a-uuid'"}) {
         const ClipboardItemEntity record = damage(sql);
@@ -192,4 +193,33 @@ TEST(ItemStore, CallersOnOtherThreadsAreServedOnTheOwnerThread)
     ASSERT_FALSE(loggingThreads.isEmpty());
     for (QThread *thread : loggingThreads)
         EXPECT_EQ(thread, QThread::currentThread());
+}
+
+// A preview that is its content (every image, most texts) and a folded copy that is its text are
+// not stored again: a 1 MB image costs about 1 MB, and both still read back and search as before.
+TEST(ItemStore, TextsAndImageDataAreStoredOnce)
+{
+    TemporaryStore store;
+    ClipboardItem image = makeItem(QString(700'000, QLatin1Char('A')), 0, ClipboardItemType::image);
+    image.preview = image.content;
+    const ClipboardItem text = makeItem(QStringLiteral("lower case words"), 1);
+    ClipboardItem described = makeItem(QStringLiteral("Mixed Case Content"), 2);
+    described.preview = QStringLiteral("Its Own Preview");
+    for (const ClipboardItem &item : {image, text, described})
+        ASSERT_TRUE(store->createItem(item));
+    SqliteDatabase raw(store->storePath(), false);
+    raw.execute("PRAGMA wal_checkpoint(TRUNCATE)");
+    EXPECT_LT(QFileInfo(store->storePath()).size(), 900'000);
+
+    const QList<ClipboardItemEntity> records = store->fetchAllItems();
+    ASSERT_EQ(records.size(), 3);
+    for (const ClipboardItemEntity &record : records) {
+        const ClipboardItem item = CoreDataManager::makeClipboardItem(record);
+        const ClipboardItem &original = item.id == image.id ? image : item.id == text.id ? text : described;
+        EXPECT_EQ(item.content, original.content);
+        EXPECT_EQ(item.preview, original.preview);
+    }
+    EXPECT_EQ(store->searchItems(QStringLiteral("CASE WORDS")).size(), 1);
+    EXPECT_EQ(store->searchItems(QStringLiteral("own preview")).size(), 1);
+    EXPECT_EQ(store->searchItems(QStringLiteral("mixed case")).size(), 1);
 }

@@ -78,7 +78,7 @@ TEST(StoreOpening, FolderThatCannotBeMadeAndNewerSchemaAreFatal)
 
     TemporaryStore store;
     ASSERT_TRUE(store->createItem(makeItem(QStringLiteral("from the future"), 0)));
-    SqliteDatabase(store->storePath(), false).execute("PRAGMA user_version = 2");
+    SqliteDatabase(store->storePath(), false).execute("PRAGMA user_version = 99");
     store.reopen();
     EXPECT_TRUE(store->fetchAllItems().isEmpty());
     EXPECT_EQ(store.fatalMessages.size(), 1);
