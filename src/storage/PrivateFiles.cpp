@@ -21,9 +21,22 @@ constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDev
 
 std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
+    return writeFileAtomically(path, [&bytes](QIODevice &file) { return file.write(bytes) == bytes.size(); });
+}
+
+std::optional<QString> writeFileAtomically(const QString &path, const std::function<bool(QIODevice &)> &write)
+{
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         return QStringLiteral("cannot create the folder %1").arg(folder);
+    // QSaveFile would write to a link's target, wherever that is: the link goes instead.
+    const QFileInfo existing(path);
+    if (existing.isSymLink()) {
+        if (!QFile::remove(path))
+            return QStringLiteral("cannot replace the symbolic link %1").arg(path);
+        diag(QStringLiteral("⚠️ Replaced a symbolic link with the file itself: ") + path + QStringLiteral(" (it pointed to ") +
+             existing.symLinkTarget() + QLatin1Char(')'));
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
@@ -32,10 +45,10 @@ std::optional<QString> writeFileAtomically(const QString &path, const QByteArray
         file.cancelWriting();
         return QStringLiteral("cannot make %1 private").arg(path);
     }
-    if (file.write(bytes) != bytes.size()) {
+    if (!write(file)) {
         const QString error = file.errorString();
         file.cancelWriting();
-        return error;
+        return error.isEmpty() ? QStringLiteral("writing failed") : error;
     }
     if (!file.commit()) // flushes to disk, then renames over the old file
         return file.errorString();

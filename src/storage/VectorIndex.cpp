@@ -85,6 +85,25 @@ QList<QString> VectorIndex::keys() const
     return result;
 }
 
+void VectorIndex::forEachInKeyOrder(const std::function<void(const VectorItem &)> &visit) const
+{
+    std::vector<const Map::value_type *> nodes;
+    nodes.reserve(m_entries.size());
+    for (const auto &node : m_entries)
+        nodes.push_back(&node);
+    std::sort(nodes.begin(), nodes.end(), [](const auto *a, const auto *b) { return a->first < b->first; });
+    VectorItem item; // reused, so one entry at a time is copied
+    for (const auto *node : nodes) {
+        const Entry &entry = node->second;
+        item.id = node->first;
+        item.text = entry.text;
+        item.embedding = entry.dimension != 0 ? m_groups.at(entry.dimension).blocks.vector(entry.slot) : std::vector<float>{};
+        item.metadata = entry.metadata;
+        item.timestamp = entry.timestamp;
+        visit(item);
+    }
+}
+
 std::vector<VectorItem> VectorIndex::entries() const
 {
     std::vector<VectorItem> all;

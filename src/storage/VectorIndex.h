@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <unordered_map>
@@ -39,6 +40,8 @@ public:
     std::optional<VectorItem> entry(const QString &key) const;
     // Every key, in no particular order.
     QList<QString> keys() const;
+    // Visits every entry in key order, one at a time, without copying the index.
+    void forEachInKeyOrder(const std::function<void(const VectorItem &)> &visit) const;
     // Every entry, in no particular order.
     std::vector<VectorItem> entries() const;
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 #include <QString>
 
 #include <optional>
@@ -19,6 +20,11 @@ namespace snipbrook {
 
 // Entries are written in key order, members in the order above, with two-space indentation.
 QByteArray encodeVectorIndex(std::vector<VectorItem> entries);
+
+class VectorIndex;
+// Writes the index in the same form straight to the device, a bounded buffer at a time: saving
+// never holds a copy of the whole index or of the whole file. False when a write failed.
+bool writeVectorIndex(const VectorIndex &index, QIODevice &device);
 
 struct DecodedVectorIndex {
     // Set when the bytes are not one well-formed JSON document; nothing is read then.

@@ -1,5 +1,6 @@
 #include "IndexText.h"
 #include "VectorIndexFile.h"
+#include "VectorIndex.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,10 +11,24 @@ namespace snipbrook {
 namespace {
 
 // Appends to a byte buffer that grows geometrically; writing half a million float texts through
-// QByteArray::append one piece at a time costs more than formatting them.
+// QByteArray::append one piece at a time costs more than formatting them. With a device, the
+// buffer is handed to it whenever it passes a megabyte, so it stays small.
 class Output {
 public:
-    explicit Output(qsizetype estimate) { m_bytes.resize(std::max<qsizetype>(estimate, 64)); }
+    explicit Output(qsizetype estimate, QIODevice *device = nullptr) : m_device(device)
+    {
+        m_bytes.resize(std::max<qsizetype>(estimate, 64));
+    }
+
+    // Hands what is buffered to the device (if any) once it is large enough, or at the end.
+    bool drain(bool always = false)
+    {
+        if (!m_device || (!always && m_size < flushSize))
+            return m_ok;
+        m_ok = m_ok && m_device->write(m_bytes.constData(), m_size) == m_size;
+        m_size = 0;
+        return m_ok;
+    }
 
     void raw(std::string_view text)
     {
@@ -76,8 +91,11 @@ private:
         return m_bytes.data() + m_size;
     }
 
+    static constexpr qsizetype flushSize = 1 << 20;
+    QIODevice *m_device;
     QByteArray m_bytes;
     qsizetype m_size = 0;
+    bool m_ok = true;
 };
 
 void writeEntry(Output &out, const VectorItem &entry)
@@ -119,6 +137,25 @@ void writeEntry(Output &out, const VectorItem &entry)
 }
 
 } // namespace
+
+bool writeVectorIndex(const VectorIndex &index, QIODevice &device)
+{
+    if (index.size() == 0)
+        return device.write("{}\n", 3) == 3;
+    Output out(2 << 20, &device);
+    out.raw("{\n");
+    qsizetype written = 0;
+    bool ok = true;
+    index.forEachInKeyOrder([&](const VectorItem &entry) {
+        if (!ok)
+            return;
+        writeEntry(out, entry);
+        out.raw(++written < index.size() ? ",\n" : "\n");
+        ok = out.drain();
+    });
+    out.raw("}\n");
+    return ok && out.drain(true);
+}
 
 QByteArray encodeVectorIndex(std::vector<VectorItem> entries)
 {

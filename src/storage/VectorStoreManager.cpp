@@ -2,6 +2,7 @@
 
 #include "IndexText.h"
 #include "core/Async.h"
+#include "core/Memory.h"
 #include "PrivateFiles.h"
 #include "QueryContext.h"
 #include "VectorIndex.h"
@@ -59,8 +60,8 @@ struct VectorStoreManager::QueueState {
 
     void save(const QString &path)
     {
-        const QByteArray bytes = encodeVectorIndex(index.entries());
-        if (const auto error = writeFileAtomically(path, bytes)) {
+        const auto error = writeFileAtomically(path, [this](QIODevice &file) { return writeVectorIndex(index, file); });
+        if (error) {
             diag(QStringLiteral("❌ Failed to save vector index: ") + *error);
             return;
         }
@@ -80,21 +81,39 @@ struct VectorStoreManager::QueueState {
             diag(QStringLiteral("❌ Failed to load existing vector index: ") + file.errorString());
             return std::nullopt;
         }
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            diag(QStringLiteral("❌ Failed to load existing vector index: ") + file.errorString());
-            return std::nullopt;
+        // Mapped rather than read: a large file costs no heap, and the pages go when it is closed.
+        QByteArray readBytes;
+        QByteArrayView bytes;
+        if (file.size() == 0) {
+            bytes = {};
+        } else if (const uchar *mapped = file.map(0, file.size())) {
+            bytes = QByteArrayView(mapped, file.size());
+        } else {
+            readBytes = file.readAll();
+            if (file.error() != QFileDevice::NoError) {
+                diag(QStringLiteral("❌ Failed to load existing vector index: ") + file.errorString());
+                return std::nullopt;
+            }
+            bytes = readBytes;
         }
-        DecodedVectorIndex decoded = decodeVectorIndex(bytes);
-        if (decoded.error) {
-            diag(QStringLiteral("❌ Failed to load existing vector index: ") + *decoded.error);
-            return std::nullopt;
+        std::optional<int> count;
+        {
+            DecodedVectorIndex decoded = decodeVectorIndex(bytes);
+            if (decoded.error) {
+                diag(QStringLiteral("❌ Failed to load existing vector index: ") + *decoded.error);
+            } else {
+                VectorIndex loaded;
+                for (VectorItem &entry : decoded.entries) {
+                    loaded.insert(entry);
+                    entry = {}; // each decoded entry goes once it is in the index
+                }
+                index = std::move(loaded);
+                count = static_cast<int>(index.size());
+            }
         }
-        VectorIndex loaded;
-        for (const VectorItem &entry : decoded.entries)
-            loaded.insert(entry);
-        index = std::move(loaded);
-        return static_cast<int>(index.size());
+        // Decoding tens of thousands of entries leaves freed heap behind; hand it back.
+        releaseFreedMemory();
+        return count;
     }
 };
 

@@ -9,6 +9,7 @@
 #include "model/Uuid.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -230,6 +231,28 @@ TEST_F(VectorStoreTest, UnreadableAndUnwritableFilesAreLoggedAndSurvived)
     await(blocked.addItems(numberedItems(2)));
     EXPECT_EQ(log.count("❌ Failed to save vector index: "), 1);
     EXPECT_EQ(await(blocked.entries()).size(), 2u);
+}
+
+// A link planted where the index file goes would have the index (clipboard text) written
+// wherever it points; the link is replaced by the file instead.
+TEST_F(VectorStoreTest, TheIndexIsNeverWrittenThroughASymbolicLink)
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath("victim");
+    QFile victim(target);
+    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
+    victim.write("untouched");
+    victim.close();
+    ASSERT_TRUE(QFile::link(target, dir.filePath("clipboard_vector_index.json")));
+
+    auto store = open();
+    await(store->addItems(numberedItems(2)));
+    EXPECT_FALSE(QFileInfo(store->indexFilePath()).isSymLink());
+    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+    EXPECT_EQ(victim.readAll(), "untouched");
+    EXPECT_EQ(log.count("⚠️ Replaced a symbolic link with the file itself: "), 1);
+    store.reset();
+    EXPECT_EQ(open()->indexedItemsCount(), 2);
 }
 
 TEST(PoolTask, AWaitingCallerNeverRunsQueuedWorkItself)
