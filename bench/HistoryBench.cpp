@@ -42,6 +42,7 @@ public:
     QFuture<bool> updateItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
     QFuture<bool> deleteItem(const QUuid &) override { return QtFuture::makeReadyFuture(true); }
     QFuture<bool> resetAllData() override { return QtFuture::makeReadyFuture(true); }
+    QFuture<QList<QUuid>> deleteItemsOlderThan(const QDateTime &) override { return QtFuture::makeReadyFuture(QList<QUuid>{}); }
 };
 
 // Prose of pseudo-words; each text starts with a serial number.

@@ -6,6 +6,7 @@
 #include "SourceAppDetector.h"
 
 #include "config/ConfigurationManager.h"
+#include "core/CalendarDays.h"
 #include "model/Diagnostics.h"
 #include "model/UnicodeText.h"
 #include "search/LocalAISearchManager.h"
@@ -58,6 +59,8 @@ ClipboardManager::ClipboardManager(ConfigurationManager &configurationManager, P
 
     m_internalCopyReset.setSingleShot(true);
     connect(&m_internalCopyReset, &QTimer::timeout, this, [this] { m_isInternalCopy = false; });
+    m_cleanupTimer.setInterval(m_timings.cleanupIntervalMs);
+    connect(&m_cleanupTimer, &QTimer::timeout, this, &ClipboardManager::cleanUpOldItems);
     m_readTimeout.setSingleShot(true);
     connect(&m_readTimeout, &QTimer::timeout, this, &ClipboardManager::readTimedOut);
 
@@ -128,6 +131,26 @@ void ClipboardManager::mergeLoadedHistory(LoadedHistory loaded)
     whenFinished(similaritySearchManager().indexItems(m_history.items()), this, [this](const QFuture<void> &) {
         diag(QStringLiteral("✅ Legacy similarity index initialized with %1 items").arg(m_history.items().size()));
     });
+    cleanUpOldItems();
+    m_cleanupTimer.start();
+}
+
+QFuture<int> ClipboardManager::cleanUpOldItems()
+{
+    const AppSettings &settings = m_configurationManager.configuration().settings;
+    if (!settings.autoCleanupEnabled || settings.cleanupIntervalDays < 1)
+        return QtFuture::makeReadyFuture(0);
+    const QDateTime cutoff = calendarDaysBefore(m_clock.localNow(), settings.cleanupIntervalDays, m_clock.timeZone());
+    if (!cutoff.isValid())
+        return QtFuture::makeReadyFuture(0);
+    const QList<ClipboardItem> removed = removeFromHistory([&](const ClipboardItem &item) {
+        return !item.isFavorite && item.timestamp.isValid() && item.timestamp < cutoff;
+    });
+    if (!removed.isEmpty())
+        historyChanged(false);
+    for (const ClipboardItem &item : removed)
+        similaritySearchManager().removeItem(item.id);
+    return thenOn(this, m_storage.deleteItemsOlderThan(cutoff), [](const QList<QUuid> &ids) { return int(ids.size()); });
 }
 
 SimilaritySearchKitManager &ClipboardManager::similaritySearchManager()

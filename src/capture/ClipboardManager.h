@@ -39,6 +39,8 @@ struct ClipboardTimings {
     int internalCopyResetMs = 1000;
     // A clipboard read that has not answered by then counts as failed.
     int snapshotTimeoutMs = 10000;
+    // How often old items are cleaned up (besides once after start-up).
+    int cleanupIntervalMs = 24 * 60 * 60 * 1000;
 };
 
 // The clipboard history: watches the clipboard, turns each new copy into an item at the top of an
@@ -119,6 +121,10 @@ public:
     // holds the number of stored duplicates deleted.
     QFuture<int> removeDuplicates();
     QList<ClipboardItem> itemsForCategory(const QString &name) const;
+    // With automatic clean-up on, removes the items older than the configured number of days that
+    // are not favourites, from the history, storage and the index; the future holds how many
+    // stored items went. Runs by itself after the first load and then daily.
+    QFuture<int> cleanUpOldItems();
 
     // Keyword search over storage, or search by meaning over the history. A blank query clears
     // the search. Only the newest search publishes its results.
@@ -181,6 +187,7 @@ private:
     bool m_isInternalCopy = false;
     QTimer m_monitoringTimer;
     QTimer m_internalCopyReset;
+    QTimer m_cleanupTimer;
     CanonicalContent m_canonicalContent;
 
     // The clipboard read in flight, if any, and the newest change that arrived meanwhile.

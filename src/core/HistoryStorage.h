@@ -34,6 +34,9 @@ public:
     virtual QFuture<bool> updateItem(const ClipboardItem &item) = 0;
     virtual QFuture<bool> deleteItem(const QUuid &id) = 0;
     virtual QFuture<bool> resetAllData() = 0;
+    // Deletes the items captured before the cutoff that are not favourites, from the records and
+    // the index; the future holds their ids (none when the store failed).
+    virtual QFuture<QList<QUuid>> deleteItemsOlderThan(const QDateTime &cutoff) = 0;
 };
 
 } // namespace snipbrook

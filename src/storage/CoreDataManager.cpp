@@ -235,6 +235,45 @@ void CoreDataManager::deleteItemEntities(const QList<ClipboardItemEntity> &recor
     });
 }
 
+std::optional<QList<QUuid>> CoreDataManager::deleteItemsOlderThan(const QDateTime &cutoff)
+{
+    std::optional<QList<QUuid>> removed = onOwnerThread([this, &cutoff]() -> std::optional<QList<QUuid>> {
+        try {
+            SqliteDatabase &db = database();
+            SqliteTransaction transaction(db);
+            QList<QUuid> ids = itemRecords::removeOlderThan(db, cutoff);
+            transaction.commit();
+            return ids;
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("❌ Failed to delete old clipboard items: ") + errorText(error));
+            return std::nullopt;
+        }
+    });
+    if (removed && !removed->isEmpty())
+        compactIfMostlyFree();
+    return removed;
+}
+
+void CoreDataManager::compactIfMostlyFree()
+{
+    m_batchPool.start([this] {
+        try {
+            SqliteDatabase &db = backgroundDatabase();
+            const qint64 pages = db.queryInteger("PRAGMA page_count");
+            const qint64 free = db.queryInteger("PRAGMA freelist_count");
+            // A quarter of the file and a megabyte at least: small gaps are reused by the next copies.
+            const qint64 pageSize = db.queryInteger("PRAGMA page_size");
+            if (free * 4 < pages || free * pageSize < (1 << 20))
+                return;
+            db.execute("VACUUM");
+            db.execute("PRAGMA wal_checkpoint(TRUNCATE)");
+            diag(QStringLiteral("🧹 Compacted the item store: %1 free pages returned").arg(free));
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("⚠️ Failed to compact the item store: ") + errorText(error));
+        }
+    });
+}
+
 bool CoreDataManager::deleteAllItems()
 {
     return onOwnerThread([this] {
@@ -260,6 +299,7 @@ bool CoreDataManager::deleteAllItems()
                  errorText(error));
             return false;
         }
+        compactIfMostlyFree();
         return true;
     });
 }

@@ -84,6 +84,13 @@ public:
     // (every connection overwrites deleted content). False when a step failed; each failure is
     // logged.
     bool deleteAllItems();
+    // Deletes, in one transaction, the items captured before the cutoff that are not favourites;
+    // their ids (nothing on failure, which is logged). Compacts the file afterwards when much of
+    // it is free.
+    std::optional<QList<QUuid>> deleteItemsOlderThan(const QDateTime &cutoff);
+    // Rewrites the file without its free pages when they are a large share of it, on the
+    // background connection: a large deletion then gives the disk space back.
+    void compactIfMostlyFree();
     bool hasChanges();
     // Writes the unsaved changes in one transaction and logs the outcome; nothing to do without
     // changes. Failed changes are dropped, not retried.

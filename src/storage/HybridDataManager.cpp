@@ -144,6 +144,23 @@ QFuture<bool> HybridDataManager::resetAllData()
     });
 }
 
+QFuture<QList<QUuid>> HybridDataManager::deleteItemsOlderThan(const QDateTime &cutoff)
+{
+    const QList<QUuid> removed = m_coreDataManager.deleteItemsOlderThan(cutoff).value_or(QList<QUuid>{});
+    QList<QFuture<void>> removals;
+    for (const QUuid &id : removed)
+        removals.append(m_vectorStoreManager.removeItem(id));
+    auto promise = std::make_shared<QPromise<QList<QUuid>>>();
+    promise->start();
+    whenAllFinished(removals, this, [promise, removed] {
+        if (!removed.isEmpty())
+            diag(QStringLiteral("🧹 Removed %1 clipboard items older than the clean-up interval").arg(removed.size()));
+        promise->addResult(removed);
+        promise->finish();
+    });
+    return promise->future();
+}
+
 QFuture<void> HybridDataManager::createJSONBackup()
 {
     return runOnPool(*QThreadPool::globalInstance(), [folder = m_documentsDirectory] { createJsonBackup(folder); });

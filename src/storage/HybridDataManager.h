@@ -64,6 +64,7 @@ public:
     // Deletes every record (one transaction) and empties the index. The legacy files stay
     // imported: the flag remains set, so deleted history never comes back.
     QFuture<bool> resetAllData() override;
+    QFuture<QList<QUuid>> deleteItemsOlderThan(const QDateTime &cutoff) override;
 
     // Imports the legacy history in chunks of 50 into the store and the index, backs the files up
     // and sets the flag. If the store could not save every chunk, the flag stays unset and the

@@ -230,6 +230,26 @@ void update(SqliteDatabase &db, const ClipboardItemEntity &entity)
         writeMetadata(db, entity.recordId, entity.metadata);
 }
 
+QList<QUuid> removeOlderThan(SqliteDatabase &db, const QDateTime &cutoff)
+{
+    const double before = referenceSecondsFromDate(cutoff);
+    QList<QUuid> removed;
+    {
+        auto statement = db.query("SELECT id FROM ClipboardItemEntity WHERE isFavorite = 0 AND typeof(timestamp) IN "
+                                  "('real', 'integer') AND timestamp < ?1");
+        statement->bind(1, before);
+        while (statement->step())
+            if (const auto text = statement->optionalText(0))
+                if (const auto id = parseUuid(*text))
+                    removed.append(*id);
+    }
+    auto statement = db.query("DELETE FROM ClipboardItemEntity WHERE isFavorite = 0 AND typeof(timestamp) IN "
+                              "('real', 'integer') AND timestamp < ?1");
+    statement->bind(1, before);
+    statement->run();
+    return removed;
+}
+
 void remove(SqliteDatabase &db, qint64 recordId)
 {
     auto statement = db.query("DELETE FROM ClipboardItemEntity WHERE recordId = ?1");

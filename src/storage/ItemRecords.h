@@ -31,6 +31,9 @@ bool insertUnlessStored(SqliteDatabase &db, const ClipboardItemEntity &entity);
 // Writes every field of a stored record (found by recordId), its metadata record included: one
 // is created, replaced or removed to match. A record that is gone stays gone.
 void update(SqliteDatabase &db, const ClipboardItemEntity &entity);
+// Deletes the records captured before the cutoff that are not favourites (records without a
+// readable time are kept); the ids of those deleted.
+QList<QUuid> removeOlderThan(SqliteDatabase &db, const QDateTime &cutoff);
 // Deletes the record; its metadata record goes with it.
 void remove(SqliteDatabase &db, qint64 recordId);
 // Deletes every record with its metadata record; gives the number of records deleted.

@@ -9,6 +9,12 @@ namespace {
 
 class HistoryOperationsTest : public HistoryFixture {
 protected:
+    template <typename T>
+    T result(const QFuture<T> &future)
+    {
+        EXPECT_TRUE(waitFor([&] { return future.isFinished(); }));
+        return future.resultCount() > 0 ? future.result() : T{};
+    }
     bool indexed(const QUuid &id)
     {
         auto future = history->similaritySearchManager().indexedItem(id);
@@ -100,4 +106,37 @@ TEST_F(HistoryOperationsTest, TheListModelReportsRowChanges)
     EXPECT_EQ(events, (QStringList{"+0-0", "+0-0", "+0-0", "+0-0", "x3-3", "x2-2", "+0-0", "~2-2", "x1-1"}));
     EXPECT_EQ(contents(), (QStringList{"b", "c"}));
     EXPECT_EQ(model.data(model.index(1), HistoryModel::IsFavoriteRole).toBool(), true);
+}
+
+// Items older than the clean-up interval leave the history, the store and the vector index;
+// favourites stay whatever their age, and switching clean-up off keeps everything.
+TEST_F(HistoryOperationsTest, OldItemsAreCleanedUpButFavouritesStay)
+{
+    constexpr qint64 day = 86400;
+    ClipboardItem oldFavorite = makeItem(Type::text, QStringLiteral("old favourite"), 40 * day);
+    oldFavorite.isFavorite = true;
+    const ClipboardItem old = makeItem(Type::text, QStringLiteral("thirty one days old"), 31 * day);
+    const ClipboardItem recent = makeItem(Type::text, QStringLiteral("twenty nine days old"), 29 * day);
+    seed({oldFavorite, old, recent});
+    AppConfiguration document = configuration.configuration();
+    document.settings.cleanupIntervalDays = 30;
+    document.settings.autoCleanupEnabled = true;
+    configuration.setConfiguration(document);
+    start();
+    ASSERT_TRUE(waitFor([&] { return !stored(old.id); }));
+    EXPECT_EQ(contents(), (QStringList{recent.content, oldFavorite.content}));
+    EXPECT_TRUE(stored(oldFavorite.id) && stored(recent.id));
+    ASSERT_TRUE(waitFor([&] {
+        const auto entries = result(vectors.entries());
+        return entries.size() == 2 && std::none_of(entries.begin(), entries.end(), [&](const VectorItem &e) { return e.text == old.content; });
+    }));
+
+    document.settings.autoCleanupEnabled = false;
+    configuration.setConfiguration(document);
+    clock.advanceSeconds(2 * day);
+    EXPECT_EQ(result(history->cleanUpOldItems()), 0);
+    document.settings.autoCleanupEnabled = true;
+    configuration.setConfiguration(document);
+    EXPECT_EQ(result(history->cleanUpOldItems()), 1);
+    EXPECT_EQ(contents(), QStringList{oldFavorite.content});
 }
