@@ -38,6 +38,7 @@ public:
     QList<ClipboardItem> loadItems(std::optional<int>) override { return seed; }
     QList<ClipboardItem> searchItems(const QString &) override { return {}; }
     QList<ClipboardItem> loadFavoriteItems() override { return {}; }
+    std::optional<ClipboardItem> loadItem(const QUuid &) override { return std::nullopt; }
     QFuture<bool> saveItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
     QFuture<bool> updateItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
     QFuture<bool> deleteItem(const QUuid &) override { return QtFuture::makeReadyFuture(true); }

@@ -125,10 +125,7 @@ std::optional<ClipboardItem> CommandHandler::resolveTarget(const QString &target
     const auto id = parseUuid(target.trimmed());
     if (!id)
         return std::nullopt;
-    const auto it = std::find_if(items.begin(), items.end(), [&](const ClipboardItem &item) { return item.id == *id; });
-    if (it == items.end())
-        return std::nullopt;
-    return *it;
+    return m_clipboard.findItem(*id);
 }
 
 void CommandHandler::list(const QJsonObject &args, const InstanceServer::Reply &reply)

@@ -386,16 +386,25 @@ QFuture<bool> ClipboardManager::deleteItem(const QUuid &id)
     });
 }
 
+std::optional<ClipboardItem> ClipboardManager::findItem(const QUuid &id) const
+{
+    if (const std::optional<qsizetype> row = m_history.rowOf(id))
+        return m_history.items().at(*row);
+    return m_storage.loadItem(id);
+}
+
 QFuture<bool> ClipboardManager::toggleFavorite(const QUuid &id)
 {
     const std::optional<qsizetype> row = m_history.rowOf(id);
-    if (!row)
+    std::optional<ClipboardItem> item = row ? std::optional(m_history.items().at(*row)) : m_storage.loadItem(id);
+    if (!item)
         return QtFuture::makeReadyFuture(false);
-    ClipboardItem item = m_history.items().at(*row);
-    item.isFavorite = !item.isFavorite;
-    m_history.replace(*row, item);
-    historyChanged(true);
-    return m_storage.updateItem(item);
+    item->isFavorite = !item->isFavorite;
+    if (row) {
+        m_history.replace(*row, *item);
+        historyChanged(true);
+    }
+    return m_storage.updateItem(*item);
 }
 
 QFuture<bool> ClipboardManager::clearAllHistory()

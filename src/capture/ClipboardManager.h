@@ -114,6 +114,10 @@ public:
     // reports it became empty). False when the history is empty.
     bool restoreNewestItemToClipboard();
 
+    // The item with this id: from the history, else from storage (items older than the history
+    // holds stay stored and searchable).
+    std::optional<ClipboardItem> findItem(const QUuid &id) const;
+
     QFuture<bool> deleteItem(const QUuid &id);
     QFuture<bool> toggleFavorite(const QUuid &id);
     QFuture<bool> clearAllHistory();

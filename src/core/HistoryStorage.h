@@ -27,6 +27,7 @@ public:
     virtual QList<ClipboardItem> loadItems(std::optional<int> limit) = 0;
     virtual QList<ClipboardItem> searchItems(const QString &query) = 0;
     virtual QList<ClipboardItem> loadFavoriteItems() = 0;
+    virtual std::optional<ClipboardItem> loadItem(const QUuid &id) = 0;
 
     // Each future finishes once all the operation's work is done (the record, then the index),
     // with false when the item store did not take the change.

@@ -86,6 +86,14 @@ QList<ClipboardItem> HybridDataManager::searchItems(const QString &query)
 
 QList<ClipboardItem> HybridDataManager::loadFavoriteItems() { return items(m_coreDataManager.fetchFavoriteItems()); }
 
+std::optional<ClipboardItem> HybridDataManager::loadItem(const QUuid &id)
+{
+    const std::optional<ClipboardItemEntity> record = m_coreDataManager.fetchItemEntity(id);
+    if (!record)
+        return std::nullopt;
+    return CoreDataManager::makeClipboardItem(*record);
+}
+
 QFuture<bool> HybridDataManager::saveItem(const ClipboardItem &item)
 {
     const QString id = uuidString(item.id);

@@ -55,6 +55,7 @@ public:
     QList<ClipboardItem> loadItems(std::optional<int> limit) override;
     QList<ClipboardItem> searchItems(const QString &query) override;
     QList<ClipboardItem> loadFavoriteItems() override;
+    std::optional<ClipboardItem> loadItem(const QUuid &id) override;
 
     // Stores the item, then indexes it; an item the store refuses is not indexed.
     QFuture<bool> saveItem(const ClipboardItem &item) override;

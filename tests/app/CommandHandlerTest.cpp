@@ -120,3 +120,29 @@ TEST_F(CommandHandlerTest, ConcurrentSearchesEachGetTheirOwnResults)
 }
 
 } // namespace
+
+namespace {
+
+// The history holds the newest 1000 items; older ones stay stored and searchable, and what a
+// search finds can be acted on by its id like any other item.
+TEST_F(CommandHandlerTest, ItemsFoundOlderThanTheHistoryCanBeCopiedFavouritedAndDeleted)
+{
+    seed(1001);
+    start();
+    const CliResponse found = run({QStringLiteral("search"), QStringLiteral("--keyword"), QStringLiteral("stored item 0"),
+                                   QStringLiteral("--json")});
+    const QJsonArray hits = QJsonDocument::fromJson(found.out.toUtf8()).array();
+    ASSERT_EQ(hits.size(), 1);
+    const QString id = hits[0].toObject()[QStringLiteral("item")].toObject()[QStringLiteral("id")].toString();
+    ASSERT_FALSE(listedIds().contains(id));
+
+    const CliResponse copied = run({QStringLiteral("copy"), id});
+    EXPECT_EQ(copied.exitCode, exitDone) << copied.err.toStdString();
+    EXPECT_EQ(run({QStringLiteral("favorite"), id}).out, QStringLiteral("Marked %1 as a favourite.").arg(id));
+    EXPECT_TRUE(state->storage().loadItem(QUuid(id))->isFavorite);
+    EXPECT_EQ(run({QStringLiteral("delete"), id}).exitCode, exitDone);
+    EXPECT_FALSE(state->storage().loadItem(QUuid(id)));
+    EXPECT_EQ(run({QStringLiteral("delete"), id}).exitCode, exitFailed);
+}
+
+} // namespace
