@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <QFileInfo>
+
 #include "BuildInfo.h"
 
 #include <QJsonValue>
@@ -164,9 +166,17 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
     if (command == QLatin1String("delete") || command == QLatin1String("favorite"))
         return parseOneTarget(command, rest, QStringLiteral("ID"));
     if (command == QLatin1String("add")) {
+        if (rest == QStringList{QStringLiteral("--lines")})
+            return CliRequest{command, {{QLatin1String("text"), readStdin()}, {QLatin1String("lines"), true}}};
         const bool fromStdin = rest.isEmpty() || rest == QStringList{QStringLiteral("-")};
         const QString text = fromStdin ? readStdin() : rest.join(QLatin1Char(' '));
         return CliRequest{command, {{QLatin1String("text"), text}}};
+    }
+    if (command == QLatin1String("import")) {
+        if (rest.size() != 1 || rest.first().isEmpty())
+            return badUsage(QStringLiteral("import needs exactly one FILE"));
+        // The instance may run in another folder: it gets the absolute path.
+        return CliRequest{command, {{QLatin1String("file"), QFileInfo(rest.first()).absoluteFilePath()}}};
     }
     if (command == QLatin1String("ignore"))
         return parseIgnore(rest);
@@ -200,6 +210,8 @@ QString usageText()
         "                         search by meaning, or by keyword with --keyword\n"
         "  copy ID|POSITION       put an item back on the clipboard\n"
         "  add [TEXT]             record TEXT (or standard input) like a copy\n"
+        "  add --lines            record each line of standard input as one item\n"
+        "  import FILE            record the items of a JSON array (the history file's form)\n"
         "  delete ID              delete an item\n"
         "  favorite ID            mark or unmark an item as a favourite\n"
         "  dedupe                 keep only the newest of duplicate items\n"

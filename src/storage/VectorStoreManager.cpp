@@ -120,6 +120,10 @@ struct VectorStoreManager::QueueState {
 struct VectorStoreManager::Batch {
     QList<ClipboardItem> items;
     qsizetype next = 0;
+    qsizetype total = 0;
+    // Items still to be read, a page at a time, so a batch of 100,000 never holds them all.
+    QList<QUuid> pendingIds;
+    ItemLoader loader;
     bool saveUnchanged = true; // false: skip the save when no entry was added
     QPromise<void> promise;
 };
@@ -136,6 +140,11 @@ VectorStoreManager::VectorStoreManager(const Embedder &embedder, const QString &
     m_queue.setMaxThreadCount(1);
     m_queue.setExpiryTimeout(-1);
     m_embeddingPool.setObjectName(QStringLiteral("vector.store.embedding"));
+    // Batches (an import of thousands of items) embed on one low-priority thread, so captures,
+    // searches and the rest of the desktop keep the other cores.
+    m_batchEmbeddingPool.setObjectName(QStringLiteral("vector.store.batch"));
+    m_batchEmbeddingPool.setMaxThreadCount(1);
+    m_batchEmbeddingPool.setThreadPriority(QThread::LowPriority);
 
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(defaultSaveDelay);
@@ -160,6 +169,7 @@ void VectorStoreManager::flush()
     m_saveTimer.stop();
     // Embeddings in flight hand their entries to the queue when they finish; wait for that first.
     m_embeddingPool.waitForDone();
+    m_batchEmbeddingPool.waitForDone();
     saveIfChanged().waitForFinished();
 }
 
@@ -211,10 +221,10 @@ QFuture<void> VectorStoreManager::addItem(const ClipboardItem &item)
 {
     if (!item.hasNonBlankContent())
         return QtFuture::makeReadyFuture();
-    return addEntries({item});
+    return addEntries({item}, m_embeddingPool);
 }
 
-QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items)
+QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items, QThreadPool &pool)
 {
     using Vectors = std::vector<std::optional<std::vector<float>>>;
     std::vector<VectorItem> entries;
@@ -229,7 +239,7 @@ QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items)
     }
     const Embedder *embedder = &m_embedder;
 
-    const QFuture<std::vector<AddOutcome>> stored = runOnPool(m_embeddingPool, [embedder, texts]() -> Vectors {
+    const QFuture<std::vector<AddOutcome>> stored = runOnPool(pool, [embedder, texts]() -> Vectors {
                // One pass for several texts is several times cheaper per text.
                if (texts.size() == 1)
                    return {embedder->generateEmbedding(texts.first())};
@@ -268,10 +278,13 @@ QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items)
 
 QFuture<void> VectorStoreManager::addItems(const QList<ClipboardItem> &items) { return startBatch(items, true); }
 
-QFuture<void> VectorStoreManager::startBatch(const QList<ClipboardItem> &items, bool saveUnchanged)
+QFuture<void> VectorStoreManager::startBatch(const QList<ClipboardItem> &items, bool saveUnchanged,
+                                             const QList<QUuid> &idsToLoad, const ItemLoader &loader)
 {
     auto batch = std::make_shared<Batch>();
     batch->saveUnchanged = saveUnchanged;
+    batch->pendingIds = idsToLoad;
+    batch->loader = loader;
     for (const ClipboardItem &item : items)
         if (item.hasNonBlankContent())
             batch->items.append(item);
@@ -284,18 +297,29 @@ QFuture<void> VectorStoreManager::startBatch(const QList<ClipboardItem> &items, 
 
 void VectorStoreManager::runNextChunk(const std::shared_ptr<Batch> &batch)
 {
+    constexpr qsizetype pageSize = 200;
+    while (batch->next >= batch->items.size() && !batch->pendingIds.isEmpty()) {
+        const QList<QUuid> page = batch->pendingIds.first(std::min(pageSize, batch->pendingIds.size()));
+        batch->pendingIds.remove(0, page.size());
+        batch->items.clear();
+        batch->next = 0;
+        for (const ClipboardItem &item : batch->loader(page))
+            if (item.hasNonBlankContent())
+                batch->items.append(item);
+    }
     if (batch->next >= batch->items.size()) {
         finishBatch(batch);
         return;
     }
     // The chunk is embedded in as many batched passes as the pool runs at once.
     const qsizetype chunk = std::min<qsizetype>(chunkSize, batch->items.size() - batch->next);
-    const qsizetype groups = std::clamp<qsizetype>(m_embeddingPool.maxThreadCount(), 1, chunk);
+    const qsizetype groups = std::clamp<qsizetype>(m_batchEmbeddingPool.maxThreadCount(), 1, chunk);
     QList<QFuture<void>> parts;
     for (qsizetype group = 0; group < groups; ++group) {
         const qsizetype size = chunk / groups + (group < chunk % groups ? 1 : 0);
-        parts.append(addEntries(batch->items.mid(batch->next, size)));
+        parts.append(addEntries(batch->items.mid(batch->next, size), m_batchEmbeddingPool));
         batch->next += size;
+        batch->total += size;
     }
     whenAllFinished(parts, this, [this, batch] { runNextChunk(batch); });
 }
@@ -304,7 +328,7 @@ void VectorStoreManager::finishBatch(const std::shared_ptr<Batch> &batch)
 {
     whenFinished(batch->saveUnchanged ? saveIndex() : saveIfChanged(), this, [this, batch](const QFuture<void> &) {
         setRunningBatches(m_runningBatches - 1);
-        diag(QStringLiteral("✅ Batch indexed %1 items").arg(batch->items.size()));
+        diag(QStringLiteral("✅ Batch indexed %1 items").arg(batch->total));
         batch->promise.finish();
     });
 }
@@ -349,18 +373,15 @@ QFuture<void> VectorStoreManager::reconcileWithStore(const QList<QUuid> &storedI
         }
         if (removed > 0)
             diag(QStringLiteral("🧹 Removed %1 vector index entries whose items are no longer stored").arg(removed));
-        // Items with nothing to embed (blank) are skipped by the batch and found again next time.
-        QList<ClipboardItem> missing;
-        for (const ClipboardItem &item : difference.missing.isEmpty() ? QList<ClipboardItem>{} : loadItems(difference.missing))
-            if (item.hasNonBlankContent())
-                missing.append(item);
-        if (missing.isEmpty()) {
+        if (difference.missing.isEmpty()) {
             promise->finish();
             return;
         }
-        diag(QStringLiteral("🔄 Indexing %1 stored items missing from the vector index").arg(missing.size()));
-        // Items whose embedding keeps failing are tried at every start; they need not rewrite the file.
-        whenFinished(startBatch(missing, false), this, [promise](const QFuture<void> &) { promise->finish(); });
+        diag(QStringLiteral("🔄 Indexing %1 stored items missing from the vector index").arg(difference.missing.size()));
+        // Read a page at a time as the batch goes. Items with nothing to embed (blank), or whose
+        // embedding keeps failing, are found again at every start; they need not rewrite the file.
+        whenFinished(startBatch({}, false, difference.missing, loadItems), this,
+                     [promise](const QFuture<void> &) { promise->finish(); });
     });
     return promise->future();
 }

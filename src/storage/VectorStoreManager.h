@@ -98,8 +98,10 @@ private:
     enum class AddOutcome { added, noEmbedding, superseded };
 
     // Embeds the items in one batched pass and stores them.
-    QFuture<void> addEntries(const QList<ClipboardItem> &items);
-    QFuture<void> startBatch(const QList<ClipboardItem> &items, bool saveUnchanged);
+    QFuture<void> addEntries(const QList<ClipboardItem> &items, QThreadPool &pool);
+    // The items, then those of `idsToLoad` as `loader` reads them, a page at a time.
+    QFuture<void> startBatch(const QList<ClipboardItem> &items, bool saveUnchanged,
+                             const QList<QUuid> &idsToLoad = {}, const ItemLoader &loader = {});
     void runNextChunk(const std::shared_ptr<Batch> &batch);
     void finishBatch(const std::shared_ptr<Batch> &batch);
     void afterSingleChange();
@@ -121,7 +123,8 @@ private:
     // Declared last so they are destroyed first, each waiting for its tasks: the embedding pool
     // before the queue its continuations go to.
     QThreadPool m_queue; // "vector.store.queue"
-    QThreadPool m_embeddingPool;
+    QThreadPool m_embeddingPool;      // single changes and queries: never behind a batch
+    QThreadPool m_batchEmbeddingPool; // batches and imports, at low priority
 };
 
 } // namespace snipbrook
