@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -84,8 +83,6 @@ InstancePaths InstancePaths::inRuntimeDir(const QString &runtimeDir)
 {
     return {runtimeDir + QStringLiteral("/snipbrook.lock"), runtimeDir + QStringLiteral("/snipbrook.sock")};
 }
-
-QString InstancePaths::runtimeDir() { return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation); }
 
 std::optional<CliResponse> sendToInstance(const QString &socketPath, const CliRequest &request, int timeoutMs)
 {
