@@ -2,6 +2,7 @@
 
 #include "BuildInfo.h"
 
+#include <QJsonDocument>
 #include <QJsonValue>
 
 namespace snipbrook {
@@ -101,6 +102,24 @@ ParsedCommandLine parseNoArguments(const QString &command, const QStringList &re
     return CliRequest{command, {}};
 }
 
+// A text the instance would refuse is told here, before it travels.
+ParsedCommandLine parseAdd(const QStringList &rest, const std::function<QString()> &readStdin)
+{
+    const bool fromStdin = rest.isEmpty() || rest == QStringList{QStringLiteral("-")};
+    CliRequest request{QStringLiteral("add"), {{QLatin1String("text"), fromStdin ? readStdin() : rest.join(QLatin1Char(' '))}}};
+    // A UTF-16 unit takes at most six bytes in the line, so most texts need no measuring.
+    const qsizetype textSize = request.args.value(QLatin1String("text")).toString().size();
+    if (textSize * 6 + 1024 < maxRequestBytes)
+        return request;
+    const qint64 lineSize = request.toLine().size();
+    if (lineSize <= maxRequestBytes)
+        return request;
+    return PrintAndExit{exitFailed,
+                        QStringLiteral("snipbrook: the text is too large to add (%1; the limit is %2)")
+                            .arg(megabytesText(lineSize), megabytesText(maxRequestBytes)),
+                        true};
+}
+
 ParsedCommandLine parseIgnore(const QStringList &rest)
 {
     if (rest.isEmpty())
@@ -129,6 +148,17 @@ std::optional<CliRequest> CliRequest::fromJson(const QJsonObject &object)
     if (!command.isString() || !(args.isObject() || args.isUndefined()))
         return std::nullopt;
     return CliRequest{command.toString(), args.toObject()};
+}
+
+QByteArray CliRequest::toLine() const
+{
+    return QJsonDocument(toJson()).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString megabytesText(qint64 bytes)
+{
+    const double megabytes = double(bytes) / (1024 * 1024);
+    return QString::number(megabytes, 'f', bytes % (1024 * 1024) == 0 ? 0 : 1) + QStringLiteral(" MB");
 }
 
 QJsonObject CliResponse::toJson() const
@@ -163,11 +193,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
         return parseOneTarget(command, rest, QStringLiteral("ID or position"));
     if (command == QLatin1String("delete") || command == QLatin1String("favorite"))
         return parseOneTarget(command, rest, QStringLiteral("ID"));
-    if (command == QLatin1String("add")) {
-        const bool fromStdin = rest.isEmpty() || rest == QStringList{QStringLiteral("-")};
-        const QString text = fromStdin ? readStdin() : rest.join(QLatin1Char(' '));
-        return CliRequest{command, {{QLatin1String("text"), text}}};
-    }
+    if (command == QLatin1String("add"))
+        return parseAdd(rest, readStdin);
     if (command == QLatin1String("ignore"))
         return parseIgnore(rest);
     if (command == QLatin1String("dedupe") || command == QLatin1String("clear") ||

@@ -63,6 +63,23 @@ TEST(CommandLine, AddTakesArgumentsOrStandardInput)
     EXPECT_EQ(request({"add", "-"}, "piped").args.value("text").toString(), "piped");
 }
 
+// The instance reads no request over the limit: a text that large is turned away here, named
+// for what it is, instead of going out and coming back as "Snipbrook is not running".
+TEST(CommandLine, AddOverTheRequestLimitSaysTheTextIsTooLarge)
+{
+    const QString huge(maxRequestBytes, QLatin1Char('x'));
+    const auto parsed = parse({"add"}, huge);
+    const auto *refused = std::get_if<PrintAndExit>(&parsed);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->exitCode, exitFailed);
+    EXPECT_TRUE(refused->toStderr);
+    EXPECT_EQ(refused->text, "snipbrook: the text is too large to add (64.0 MB; the limit is 64 MB)");
+
+    const QString large(maxRequestBytes / 2, QLatin1Char('x'));
+    EXPECT_EQ(request({"add"}, large).args.value("text").toString().size(), large.size());
+    EXPECT_EQ(megabytesText(100 * 1024 * 1024 + 300 * 1024), "100.3 MB");
+}
+
 TEST(CommandLine, IgnoreListsAddsOrRemoves)
 {
     EXPECT_EQ(request({"ignore"}).args.value("action").toString(), "list");
