@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "BuildInfo.h"
+#include "model/TerminalText.h"
 
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -207,7 +208,8 @@ void printText(const QString &text, FILE *stream)
 {
     if (text.isEmpty())
         return;
-    QByteArray bytes = text.toUtf8();
+    // The last guard before the terminal, whatever the instance sent.
+    QByteArray bytes = terminalLines(text).toUtf8();
     if (!bytes.endsWith('\n'))
         bytes.append('\n');
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);

@@ -66,6 +66,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
 QString usageText();
 
 // Writes the text and a final line break (when it has none) to the stream; nothing for no text.
+// Control characters other than line breaks are written as spaces.
 void printText(const QString &text, FILE *stream);
 
 } // namespace snipbrook

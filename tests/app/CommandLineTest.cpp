@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 using namespace snipbrook;
 
 namespace {
@@ -78,6 +81,19 @@ TEST(CommandLine, AddOverTheRequestLimitSaysTheTextIsTooLarge)
     const QString large(maxRequestBytes / 2, QLatin1Char('x'));
     EXPECT_EQ(request({"add"}, large).args.value("text").toString().size(), large.size());
     EXPECT_EQ(megabytesText(100 * 1024 * 1024 + 300 * 1024), "100.3 MB");
+}
+
+// The last guard before the terminal: whatever the instance sends, no escape sequence is written.
+TEST(CommandLine, PrintedTextCarriesNoControlCharacters)
+{
+    char *buffer = nullptr;
+    size_t size = 0;
+    FILE *stream = open_memstream(&buffer, &size);
+    ASSERT_TRUE(stream);
+    printText(QString::fromUtf8("title \x1b]2;pwned\x07 and \xc2\x9b""31m red\r\nnext line\x7f"), stream);
+    std::fclose(stream);
+    EXPECT_EQ(QByteArray(buffer, qsizetype(size)), "title  ]2;pwned  and  31m red \nnext line \n");
+    std::free(buffer);
 }
 
 TEST(CommandLine, IgnoreListsAddsOrRemoves)
