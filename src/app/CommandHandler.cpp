@@ -26,6 +26,11 @@ CliResponse noSuchItem(const QString &target)
     return CliResponse::failed(QStringLiteral("snipbrook: no item ") + terminalField(target));
 }
 
+CliResponse settingsNotSaved()
+{
+    return CliResponse::failed(QStringLiteral("snipbrook: the settings file could not be written, nothing changed"));
+}
+
 bool needsHistory(const QString &command)
 {
     static const QStringList commands{QStringLiteral("list"),   QStringLiteral("search"),   QStringLiteral("copy"),
@@ -223,7 +228,10 @@ void CommandHandler::ignore(const QJsonObject &args, const InstanceServer::Reply
     const QString action = args.value(QLatin1String("action")).toString();
     const QString bundle = args.value(QLatin1String("bundle")).toString();
     if (action == QLatin1String("add")) {
-        m_configuration.addBlacklistedBundleId(bundle);
+        if (!m_configuration.addBlacklistedBundleId(bundle)) {
+            reply(settingsNotSaved());
+            return;
+        }
         reply(CliResponse::ok(QStringLiteral("Ignoring copies from ") + terminalField(bundle) + QLatin1Char('.')));
     } else if (action == QLatin1String("remove")) {
         const QStringList before = m_configuration.configuration().settings.blacklistedBundleIdsOrEmpty();
@@ -231,7 +239,10 @@ void CommandHandler::ignore(const QJsonObject &args, const InstanceServer::Reply
             reply(CliResponse::failed(QStringLiteral("snipbrook: ") + terminalField(bundle) + QStringLiteral(" is not ignored")));
             return;
         }
-        m_configuration.removeBlacklistedBundleId(bundle);
+        if (!m_configuration.removeBlacklistedBundleId(bundle)) {
+            reply(settingsNotSaved());
+            return;
+        }
         reply(CliResponse::ok(QStringLiteral("No longer ignoring ") + terminalField(bundle) + QLatin1Char('.')));
     } else {
         // One entry a line: an entry from a hand-edited settings file must not make more.

@@ -166,4 +166,23 @@ TEST_F(CommandHandlerTest, FieldsFromOutsideReachTheTerminalWithoutControlCharac
     EXPECT_TRUE(status.out.contains(QStringLiteral("Clipboard: watching X11 display :7 ]2;pwned  Injected: line")));
 }
 
+// `ignore add` used to say it worked while the change lived only in memory, lost at the next start.
+TEST_F(CommandHandlerTest, IgnoreFailsWhenTheSettingsFileCannotBeWritten)
+{
+    start();
+    ASSERT_EQ(run({QStringLiteral("ignore"), QStringLiteral("add"), QStringLiteral("org.example.kept")}).exitCode, exitDone);
+    preferences.failWrites = true;
+    for (const QString &action : {QStringLiteral("add"), QStringLiteral("remove")}) {
+        const QString bundle = action == QLatin1String("add") ? QStringLiteral("org.example.new") : QStringLiteral("org.example.kept");
+        const CliResponse refused = run({QStringLiteral("ignore"), action, bundle});
+        EXPECT_EQ(refused.exitCode, exitFailed) << action.toStdString();
+        EXPECT_EQ(refused.err, QStringLiteral("snipbrook: the settings file could not be written, nothing changed"));
+        EXPECT_TRUE(refused.out.isEmpty());
+    }
+    EXPECT_EQ(lines({QStringLiteral("ignore")}), QStringList{QStringLiteral("org.example.kept")}) << "nothing changed";
+
+    preferences.failWrites = false;
+    EXPECT_EQ(run({QStringLiteral("ignore"), QStringLiteral("add"), QStringLiteral("org.example.new")}).exitCode, exitDone);
+}
+
 } // namespace
