@@ -173,7 +173,12 @@ void CommandHandler::copy(const QJsonObject &args, const InstanceServer::Reply &
         return;
     }
     const QString kind = displayName(item->type);
-    m_clipboard.copyItem(*item, [reply, kind] { reply(CliResponse::ok(QStringLiteral("Copied ") + kind + QStringLiteral(" to the clipboard."))); });
+    m_clipboard.copyItem(*item, [reply, kind](bool written) {
+        if (written)
+            reply(CliResponse::ok(QStringLiteral("Copied ") + kind + QStringLiteral(" to the clipboard.")));
+        else
+            reply(CliResponse::failed(QStringLiteral("snipbrook: could not write to the clipboard")));
+    });
 }
 
 void CommandHandler::add(const QJsonObject &args, const InstanceServer::Reply &reply)

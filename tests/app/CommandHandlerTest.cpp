@@ -185,4 +185,18 @@ TEST_F(CommandHandlerTest, IgnoreFailsWhenTheSettingsFileCannotBeWritten)
     EXPECT_EQ(run({QStringLiteral("ignore"), QStringLiteral("add"), QStringLiteral("org.example.new")}).exitCode, exitDone);
 }
 
+TEST_F(CommandHandlerTest, CopyFailsWhenNothingReachedTheClipboard)
+{
+    start();
+    add(QStringLiteral("to paste"));
+    pasteboard.failWrites = true;
+    const CliResponse refused = run({QStringLiteral("copy"), QStringLiteral("0")});
+    EXPECT_EQ(refused.exitCode, exitFailed);
+    EXPECT_EQ(refused.err, QStringLiteral("snipbrook: could not write to the clipboard"));
+
+    pasteboard.failWrites = false;
+    EXPECT_EQ(run({QStringLiteral("copy"), QStringLiteral("0")}).out, QStringLiteral("Copied Text to the clipboard."));
+    EXPECT_EQ(pasteboard.contents().text, QStringLiteral("to paste"));
+}
+
 } // namespace
