@@ -143,6 +143,7 @@ public:
     void setDate(const QString &, const QDateTime &) override {}
     bool contains(const QString &key) const override { return m_flags.contains(key); }
     void remove(const QString &key) override { m_flags.remove(key); }
+    bool sync() override { return true; }
 
 private:
     QHash<QString, bool> m_flags;

@@ -2,6 +2,7 @@
 
 #include "BuildInfo.h"
 #include "model/Diagnostics.h"
+#include "model/TerminalText.h"
 
 #include <QDir>
 #include <QThreadPool>
@@ -79,6 +80,9 @@ QString ApplicationState::statusText() const
     };
     if (!m_services.settingsFile.isEmpty())
         lines.append(QStringLiteral("Settings: ") + m_services.settingsFile);
+    // Paths and the display name come from the environment: one clean line each.
+    for (QString &line : lines)
+        line = terminalField(line);
     return lines.join(QLatin1Char('\n'));
 }
 

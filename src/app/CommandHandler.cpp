@@ -4,9 +4,9 @@
 #include "capture/ClipboardManager.h"
 #include "config/ConfigurationManager.h"
 #include "core/Async.h"
+#include "model/TerminalText.h"
 #include "model/Uuid.h"
 
-#include <QJsonDocument>
 #include <QPointer>
 #include <QTimer>
 
@@ -21,14 +21,14 @@ constexpr int searchTimeoutMs = 25000;
 // The first load of the history normally takes milliseconds; a legacy import can take longer.
 constexpr int historyLoadTimeoutMs = 60000;
 
-QString compactJson(const QJsonArray &array)
-{
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
-}
-
 CliResponse noSuchItem(const QString &target)
 {
-    return CliResponse::failed(QStringLiteral("snipbrook: no item ") + target);
+    return CliResponse::failed(QStringLiteral("snipbrook: no item ") + terminalField(target));
+}
+
+CliResponse settingsNotSaved()
+{
+    return CliResponse::failed(QStringLiteral("snipbrook: the settings file could not be written, nothing changed"));
 }
 
 bool needsHistory(const QString &command)
@@ -80,7 +80,8 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
         if (m_hooks.quit)
             m_hooks.quit();
     } else {
-        reply(CliResponse{exitBadUsage, {}, QStringLiteral("snipbrook: unknown command '") + command + QLatin1Char('\'')});
+        reply(CliResponse{exitBadUsage, {},
+                          QStringLiteral("snipbrook: unknown command '") + terminalField(command) + QLatin1Char('\'')});
     }
 }
 
@@ -135,7 +136,7 @@ void CommandHandler::list(const QJsonObject &args, const InstanceServer::Reply &
     if (args.contains(QLatin1String("limit")))
         items = items.mid(0, args.value(QLatin1String("limit")).toInt());
     const bool json = args.value(QLatin1String("json")).toBool();
-    reply(CliResponse::ok(json ? compactJson(itemsJson(items)) : itemLines(items)));
+    reply(CliResponse::ok(json ? terminalJson(itemsJson(items)) : itemLines(items)));
 }
 
 void CommandHandler::search(const QJsonObject &args, const InstanceServer::Reply &reply)
@@ -152,7 +153,7 @@ void CommandHandler::search(const QJsonObject &args, const InstanceServer::Reply
                          return;
                      const QList<SimilaritySearchResult> results =
                          future.resultCount() > 0 ? future.result() : QList<SimilaritySearchResult>{};
-                     reply(CliResponse::ok(json ? compactJson(resultsJson(results)) : resultLines(results)));
+                     reply(CliResponse::ok(json ? terminalJson(resultsJson(results)) : resultLines(results)));
                  });
     QTimer::singleShot(searchTimeoutMs, this, [reply, answered] {
         if (!std::exchange(*answered, true))
@@ -169,7 +170,12 @@ void CommandHandler::copy(const QJsonObject &args, const InstanceServer::Reply &
         return;
     }
     const QString kind = displayName(item->type);
-    m_clipboard.copyItem(*item, [reply, kind] { reply(CliResponse::ok(QStringLiteral("Copied ") + kind + QStringLiteral(" to the clipboard."))); });
+    m_clipboard.copyItem(*item, [reply, kind](bool written) {
+        if (written)
+            reply(CliResponse::ok(QStringLiteral("Copied ") + kind + QStringLiteral(" to the clipboard.")));
+        else
+            reply(CliResponse::failed(QStringLiteral("snipbrook: could not write to the clipboard")));
+    });
 }
 
 void CommandHandler::add(const QJsonObject &args, const InstanceServer::Reply &reply)
@@ -224,18 +230,28 @@ void CommandHandler::ignore(const QJsonObject &args, const InstanceServer::Reply
     const QString action = args.value(QLatin1String("action")).toString();
     const QString bundle = args.value(QLatin1String("bundle")).toString();
     if (action == QLatin1String("add")) {
-        m_configuration.addBlacklistedBundleId(bundle);
-        reply(CliResponse::ok(QStringLiteral("Ignoring copies from ") + bundle + QLatin1Char('.')));
+        if (!m_configuration.addBlacklistedBundleId(bundle)) {
+            reply(settingsNotSaved());
+            return;
+        }
+        reply(CliResponse::ok(QStringLiteral("Ignoring copies from ") + terminalField(bundle) + QLatin1Char('.')));
     } else if (action == QLatin1String("remove")) {
         const QStringList before = m_configuration.configuration().settings.blacklistedBundleIdsOrEmpty();
         if (!before.contains(bundle)) {
-            reply(CliResponse::failed(QStringLiteral("snipbrook: ") + bundle + QStringLiteral(" is not ignored")));
+            reply(CliResponse::failed(QStringLiteral("snipbrook: ") + terminalField(bundle) + QStringLiteral(" is not ignored")));
             return;
         }
-        m_configuration.removeBlacklistedBundleId(bundle);
-        reply(CliResponse::ok(QStringLiteral("No longer ignoring ") + bundle + QLatin1Char('.')));
+        if (!m_configuration.removeBlacklistedBundleId(bundle)) {
+            reply(settingsNotSaved());
+            return;
+        }
+        reply(CliResponse::ok(QStringLiteral("No longer ignoring ") + terminalField(bundle) + QLatin1Char('.')));
     } else {
-        reply(CliResponse::ok(m_configuration.configuration().settings.blacklistedBundleIdsOrEmpty().join(QLatin1Char('\n'))));
+        // One entry a line: an entry from a hand-edited settings file must not make more.
+        QStringList entries = m_configuration.configuration().settings.blacklistedBundleIdsOrEmpty();
+        for (QString &entry : entries)
+            entry = terminalField(entry);
+        reply(CliResponse::ok(entries.join(QLatin1Char('\n'))));
     }
 }
 

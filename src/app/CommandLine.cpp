@@ -3,7 +3,9 @@
 #include <QFileInfo>
 
 #include "BuildInfo.h"
+#include "model/TerminalText.h"
 
+#include <QJsonDocument>
 #include <QJsonValue>
 
 namespace snipbrook {
@@ -103,6 +105,27 @@ ParsedCommandLine parseNoArguments(const QString &command, const QStringList &re
     return CliRequest{command, {}};
 }
 
+// A text the instance would refuse is told here, before it travels.
+ParsedCommandLine parseAdd(const QStringList &rest, const std::function<QString()> &readStdin)
+{
+    const bool lines = rest == QStringList{QStringLiteral("--lines")};
+    const bool fromStdin = lines || rest.isEmpty() || rest == QStringList{QStringLiteral("-")};
+    CliRequest request{QStringLiteral("add"), {{QLatin1String("text"), fromStdin ? readStdin() : rest.join(QLatin1Char(' '))}}};
+    if (lines)
+        request.args.insert(QLatin1String("lines"), true);
+    // A UTF-16 unit takes at most six bytes in the line, so most texts need no measuring.
+    const qsizetype textSize = request.args.value(QLatin1String("text")).toString().size();
+    if (textSize * 6 + 1024 < maxRequestBytes)
+        return request;
+    const qint64 lineSize = request.toLine().size();
+    if (lineSize <= maxRequestBytes)
+        return request;
+    return PrintAndExit{exitFailed,
+                        QStringLiteral("snipbrook: the text is too large to add (%1; the limit is %2)")
+                            .arg(megabytesText(lineSize), megabytesText(maxRequestBytes)),
+                        true};
+}
+
 ParsedCommandLine parseIgnore(const QStringList &rest)
 {
     if (rest.isEmpty())
@@ -131,6 +154,17 @@ std::optional<CliRequest> CliRequest::fromJson(const QJsonObject &object)
     if (!command.isString() || !(args.isObject() || args.isUndefined()))
         return std::nullopt;
     return CliRequest{command.toString(), args.toObject()};
+}
+
+QByteArray CliRequest::toLine() const
+{
+    return QJsonDocument(toJson()).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QString megabytesText(qint64 bytes)
+{
+    const double megabytes = double(bytes) / (1024 * 1024);
+    return QString::number(megabytes, 'f', bytes % (1024 * 1024) == 0 ? 0 : 1) + QStringLiteral(" MB");
 }
 
 QJsonObject CliResponse::toJson() const
@@ -165,13 +199,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
         return parseOneTarget(command, rest, QStringLiteral("ID or position"));
     if (command == QLatin1String("delete") || command == QLatin1String("favorite"))
         return parseOneTarget(command, rest, QStringLiteral("ID"));
-    if (command == QLatin1String("add")) {
-        if (rest == QStringList{QStringLiteral("--lines")})
-            return CliRequest{command, {{QLatin1String("text"), readStdin()}, {QLatin1String("lines"), true}}};
-        const bool fromStdin = rest.isEmpty() || rest == QStringList{QStringLiteral("-")};
-        const QString text = fromStdin ? readStdin() : rest.join(QLatin1Char(' '));
-        return CliRequest{command, {{QLatin1String("text"), text}}};
-    }
+    if (command == QLatin1String("add"))
+        return parseAdd(rest, readStdin);
     if (command == QLatin1String("import")) {
         if (rest.size() != 1 || rest.first().isEmpty())
             return badUsage(QStringLiteral("import needs exactly one FILE"));
@@ -190,7 +219,8 @@ void printText(const QString &text, FILE *stream)
 {
     if (text.isEmpty())
         return;
-    QByteArray bytes = text.toUtf8();
+    // The last guard before the terminal, whatever the instance sent.
+    QByteArray bytes = terminalLines(text).toUtf8();
     if (!bytes.endsWith('\n'))
         bytes.append('\n');
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);

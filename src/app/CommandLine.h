@@ -19,6 +19,10 @@ enum ExitCode : int {
     exitNoInstance = 3,
 };
 
+// The largest request line the instance reads: as large as the largest item it records by
+// default.
+constexpr qint64 maxRequestBytes = 64 * 1024 * 1024;
+
 // One request to the running instance, as it travels over the socket.
 struct CliRequest {
     QString command;  // "list", "search", "copy", …; "activate" for a plain second start
@@ -26,7 +30,12 @@ struct CliRequest {
 
     QJsonObject toJson() const;
     static std::optional<CliRequest> fromJson(const QJsonObject &object);
+    // The request as it travels: compact JSON and a line break.
+    QByteArray toLine() const;
 };
+
+// "64 MB": a byte count as the command line says it.
+QString megabytesText(qint64 bytes);
 
 // What the instance answers: the exit code and the texts the command line prints.
 struct CliResponse {
@@ -57,6 +66,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
 QString usageText();
 
 // Writes the text and a final line break (when it has none) to the stream; nothing for no text.
+// Control characters other than line breaks are written as spaces.
 void printText(const QString &text, FILE *stream);
 
 } // namespace snipbrook

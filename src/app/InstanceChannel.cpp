@@ -6,14 +6,14 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace snipbrook {
 namespace {
-
-constexpr qint64 maxRequestBytes = 64 * 1024 * 1024;
 
 QByteArray line(const QJsonObject &object)
 {
@@ -24,9 +24,11 @@ QByteArray line(const QJsonObject &object)
 
 InstanceLock::InstanceLock(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        m_openError = QString::fromLocal8Bit(std::strerror(errno));
         return;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return;
@@ -58,23 +60,34 @@ void InstanceServer::accept()
 {
     while (QLocalSocket *socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > maxRequestBytes)
-                    socket->abort();
+        QPointer<QLocalSocket> guard(socket);
+        const Reply reply = [guard](const CliResponse &response) {
+            if (!guard)
+                return;
+            guard->write(line(response.toJson()));
+            guard->flush(); // the instance may quit right after answering
+            guard->disconnectFromServer();
+        };
+        // The request line gathers here; each read searches only its own bytes for the line break.
+        auto received = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, reply, received] {
+            const QByteArray chunk = socket->readAll();
+            const qsizetype end = chunk.indexOf('\n');
+            const qint64 lineSize = received->size() + (end < 0 ? chunk.size() : end + 1);
+            if (lineSize > maxRequestBytes) {
+                // Answered rather than dropped, or the command line would think nobody runs.
+                disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+                received->clear();
+                reply(CliResponse::failed(QStringLiteral("snipbrook: the request is too large (the limit is ") +
+                                          megabytesText(maxRequestBytes) + QLatin1Char(')')));
                 return;
             }
-            const QByteArray requestLine = socket->readLine();
+            received->append(end < 0 ? chunk : chunk.left(end));
+            if (end < 0)
+                return;
             disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-            QPointer<QLocalSocket> guard(socket);
-            const Reply reply = [guard](const CliResponse &response) {
-                if (!guard)
-                    return;
-                guard->write(line(response.toJson()));
-                guard->flush(); // the instance may quit right after answering
-                guard->disconnectFromServer();
-            };
-            const auto request = CliRequest::fromJson(QJsonDocument::fromJson(requestLine).object());
+            const auto request = CliRequest::fromJson(QJsonDocument::fromJson(*received).object());
+            received->clear();
             if (!request) {
                 reply(CliResponse{exitBadUsage, {}, QStringLiteral("malformed request")});
                 return;

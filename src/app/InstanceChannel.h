@@ -20,9 +20,13 @@ public:
     InstanceLock &operator=(const InstanceLock &) = delete;
 
     bool isHeld() const { return m_fd >= 0; }
+    // Why the lock file could not be opened; empty when it could (and then another process holds
+    // the lock if this one does not).
+    const QString &openError() const { return m_openError; }
 
 private:
     int m_fd = -1;
+    QString m_openError;
 };
 
 // The running instance's end of the command line: one JSON request line in, one JSON response

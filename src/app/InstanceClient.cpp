@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -44,11 +43,18 @@ bool waitFor(int fd, short events, const QDeadlineTimer &deadline)
     }
 }
 
+// Sends the bytes, unless the instance answers (or hangs up) first: it refuses a request it will
+// not read, such as one over the size limit, before it has all arrived. False when the
+// connection failed or the time ran out; the caller then still looks for an answer.
 bool writeAll(int fd, const QByteArray &bytes, const QDeadlineTimer &deadline)
 {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
-        if (!waitFor(fd, POLLOUT, deadline))
+        pollfd entry{fd, POLLOUT | POLLIN, 0};
+        const int ready = ::poll(&entry, 1, static_cast<int>(std::max<qint64>(0, deadline.remainingTime())));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || (entry.revents & (POLLIN | POLLHUP | POLLERR)))
             return false;
         const ssize_t n = ::send(fd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
         if (n < 0 && errno != EINTR && errno != EAGAIN)
@@ -62,20 +68,23 @@ std::optional<QByteArray> readLine(int fd, const QDeadlineTimer &deadline)
 {
     QByteArray received;
     char buffer[64 * 1024];
-    while (!received.contains('\n')) {
+    for (;;) {
         if (!waitFor(fd, POLLIN, deadline))
             return std::nullopt;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n == 0)
-            break;
+            return received;
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN)
                 continue;
             return std::nullopt;
         }
-        received.append(buffer, n);
+        // Only the new bytes are searched: a listing may run to many megabytes.
+        const void *end = std::memchr(buffer, '\n', static_cast<size_t>(n));
+        received.append(buffer, end ? static_cast<const char *>(end) - buffer : n);
+        if (end)
+            return received;
     }
-    return received.left(received.indexOf('\n'));
 }
 
 } // namespace
@@ -84,8 +93,6 @@ InstancePaths InstancePaths::inRuntimeDir(const QString &runtimeDir)
 {
     return {runtimeDir + QStringLiteral("/snipbrook.lock"), runtimeDir + QStringLiteral("/snipbrook.sock")};
 }
-
-QString InstancePaths::runtimeDir() { return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation); }
 
 std::optional<CliResponse> sendToInstance(const QString &socketPath, const CliRequest &request, int timeoutMs)
 {
@@ -100,10 +107,9 @@ std::optional<CliResponse> sendToInstance(const QString &socketPath, const CliRe
     if (socket.fd() < 0 || ::connect(socket.fd(), reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
         return std::nullopt;
     const QDeadlineTimer deadline(timeoutMs);
-    const QByteArray line = QJsonDocument(request.toJson()).toJson(QJsonDocument::Compact) + '\n';
-    if (!writeAll(socket.fd(), line, deadline))
-        return std::nullopt;
-    const auto answer = readLine(socket.fd(), deadline);
+    // An instance that answered before the whole request went out has its answer waiting.
+    const bool sent = writeAll(socket.fd(), request.toLine(), deadline);
+    const auto answer = readLine(socket.fd(), sent ? deadline : QDeadlineTimer(std::min<qint64>(deadline.remainingTime(), 1000)));
     if (!answer)
         return std::nullopt;
     return CliResponse::fromJson(QJsonDocument::fromJson(*answer).object());

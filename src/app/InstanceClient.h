@@ -13,10 +13,9 @@ struct InstancePaths {
     QString lockFile;
     QString socket;
 
+    // The runtime folder comes from RuntimeFolder::claim(), the same for the instance and the
+    // command line.
     static InstancePaths inRuntimeDir(const QString &runtimeDir);
-    // $XDG_RUNTIME_DIR, or Qt's private fallback when it is unset: the same for the instance and
-    // the command line.
-    static QString runtimeDir();
 };
 
 // Sends one request to the running instance and waits for its answer, over a plain Unix socket

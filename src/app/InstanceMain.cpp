@@ -4,6 +4,7 @@
 #include "BuildInfo.h"
 #include "CommandHandler.h"
 #include "InstanceChannel.h"
+#include "RuntimeFolder.h"
 #include "model/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "platform/linux/SettingsPreferences.h"
@@ -73,11 +74,20 @@ int runInstance(int argc, char *argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(build::version));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const RuntimeFolder runtimeFolder = RuntimeFolder::claim();
+    if (!runtimeFolder.problem.isEmpty()) {
+        printText(QStringLiteral("snipbrook: ") + runtimeFolder.problem, stderr);
+        return exitFailed;
+    }
     AppPaths paths = AppPaths::standard();
-    paths.runtimeDir = InstancePaths::runtimeDir();
-    ensurePrivateDirectory(paths.runtimeDir);
+    paths.runtimeDir = runtimeFolder.path;
     const InstancePaths instance = InstancePaths::inRuntimeDir(paths.runtimeDir);
     InstanceLock lock(instance.lockFile);
+    if (!lock.openError().isEmpty()) {
+        printText(QStringLiteral("snipbrook: cannot open ") + instance.lockFile + QStringLiteral(": ") + lock.openError(),
+                  stderr);
+        return exitFailed;
+    }
     if (!lock.isHeld()) {
         // Another instance runs (or is starting): hand the request over instead of opening the
         // same files twice.

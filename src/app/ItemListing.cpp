@@ -1,8 +1,10 @@
 #include "ItemListing.h"
 
+#include "model/TerminalText.h"
 #include "model/UnicodeText.h"
 #include "model/Uuid.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace snipbrook {
@@ -16,7 +18,7 @@ QString singleLine(const QString &text)
     line.reserve(std::min<qsizetype>(text.size(), displayLength * 2));
     bool lastWasSpace = false;
     for (QChar c : text) {
-        const bool space = c.isSpace() || c.category() == QChar::Other_Control;
+        const bool space = c.isSpace() || isControlCharacter(c);
         if (space && lastWasSpace)
             continue;
         line.append(space ? QChar(u' ') : c);
@@ -47,8 +49,9 @@ QString itemLine(qsizetype position, const ClipboardItem &item)
                        .arg(uuidString(item.id))
                        .arg(rawValue(item.type), -13)
                        .arg(displayText(item));
+    // The name comes from another program's window class: no escape sequences, one line.
     if (item.metadata && item.metadata->sourceApp)
-        line += QStringLiteral("  (") + *item.metadata->sourceApp + QLatin1Char(')');
+        line += QStringLiteral("  (") + singleLine(*item.metadata->sourceApp) + QLatin1Char(')');
     if (item.isFavorite)
         line += QStringLiteral("  ★");
     return line;
@@ -79,6 +82,25 @@ QJsonArray itemsJson(const QList<ClipboardItem> &items)
     for (const ClipboardItem &item : items)
         array.append(item.toJson());
     return array;
+}
+
+QString terminalJson(const QJsonArray &array)
+{
+    // The JSON writer escapes C0 controls but writes DEL and the C1 controls as they are, and a
+    // terminal may act on C1 ones (CSI among them). Outside strings JSON is plain ASCII, so every
+    // control character left is inside a string, where an escape keeps its value.
+    const QString json = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    if (std::none_of(json.begin(), json.end(), isControlCharacter))
+        return json;
+    QString escaped;
+    escaped.reserve(json.size() + 64);
+    for (const QChar c : json) {
+        if (isControlCharacter(c))
+            escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            escaped += c;
+    }
+    return escaped;
 }
 
 QJsonArray resultsJson(const QList<SimilaritySearchResult> &results)

@@ -19,6 +19,8 @@ QString resultLines(const QList<SimilaritySearchResult> &results);
 QJsonArray itemsJson(const QList<ClipboardItem> &items);
 // Each result as {"id", "item", "similarity", "searchType"}.
 QJsonArray resultsJson(const QList<SimilaritySearchResult> &results);
+// The array in compact form, with no raw control character a terminal could act on.
+QString terminalJson(const QJsonArray &array);
 
 // A short one-line form of the item's content for a terminal.
 QString displayText(const ClipboardItem &item);

@@ -4,6 +4,7 @@
 #include "BuildInfo.h"
 #include "CommandLine.h"
 #include "InstanceClient.h"
+#include "RuntimeFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,7 +31,13 @@ QString readAllStdin()
 
 int runClient(const CliRequest &request)
 {
-    const InstancePaths paths = InstancePaths::inRuntimeDir(InstancePaths::runtimeDir());
+    const RuntimeFolder folder = RuntimeFolder::claim();
+    if (!folder.problem.isEmpty()) {
+        // A socket in a folder someone else controls could be anyone's: nothing is sent there.
+        printText(QStringLiteral("snipbrook: ") + folder.problem, stderr);
+        return exitFailed;
+    }
+    const InstancePaths paths = InstancePaths::inRuntimeDir(folder.path);
     const auto response = sendToInstance(paths.socket, request, requestTimeoutMs);
     if (!response) {
         printText(QStringLiteral("snipbrook: Snipbrook is not running (start it with 'snipbrook')"), stderr);

@@ -333,7 +333,7 @@ std::optional<ClipboardItem> ClipboardManager::itemForText(const QString &text) 
 
 // ---- Write-back ----
 
-void ClipboardManager::copyItem(const ClipboardItem &item, std::function<void()> completion)
+void ClipboardManager::copyItem(const ClipboardItem &item, std::function<void(bool written)> completion)
 {
     m_isInternalCopy = true;
     QMetaObject::invokeMethod(
@@ -346,18 +346,22 @@ void ClipboardManager::copyItem(const ClipboardItem &item, std::function<void()>
 }
 
 void ClipboardManager::completeCopy(const ClipboardItem &item, const std::optional<ClipboardCopyError> &error,
-                                    std::function<void()> completion)
+                                    std::function<void(bool written)> completion)
 {
+    bool written = true;
     if (error) {
         diag(QStringLiteral("❌ Failed to copy item to clipboard: ") + error->description());
-        m_pasteboard.writeText(item.content);
+        written = m_pasteboard.writeText(item.content);
+        if (!written)
+            diag(QStringLiteral("❌ The clipboard refused the item's text as well: nothing was copied"));
         m_lastChangeCount = m_pasteboard.changeCount();
     } else {
         m_lastChangeCount = m_pasteboard.changeCount();
         diag(QStringLiteral("✅ Successfully copied item to clipboard: ") + displayName(item.type));
     }
     if (completion)
-        QMetaObject::invokeMethod(this, std::move(completion), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [completion = std::move(completion), written] { completion(written); },
+                                  Qt::QueuedConnection);
     // One window for overlapping copies: it closes a second after the last one.
     m_internalCopyReset.start(m_timings.internalCopyResetMs);
 }

@@ -108,8 +108,10 @@ public:
     // blank text. Record it with addItem.
     std::optional<ClipboardItem> itemForText(const QString &text) const;
 
-    // Writes the item back onto the clipboard, by kind; the program's own write is not recorded.
-    void copyItem(const ClipboardItem &item, std::function<void()> completion = {});
+    // Writes the item back onto the clipboard, by kind, falling back to its text when the clipboard
+    // refuses that form; the program's own write is not recorded. The completion learns whether
+    // the item, or at least its text, is on the clipboard.
+    void copyItem(const ClipboardItem &item, std::function<void(bool written)> completion = {});
     // Offers the newest item again, as the program's own write (done by itself when the clipboard
     // reports it became empty). False when the history is empty.
     bool restoreNewestItemToClipboard();
@@ -159,7 +161,7 @@ private:
     // A fresh item (new id, captured now, not a favourite) for what a read produced.
     ClipboardItem newItem(const ClipboardContentResult &result) const;
     void completeCopy(const ClipboardItem &item, const std::optional<ClipboardCopyError> &error,
-                      std::function<void()> completion);
+                      std::function<void(bool written)> completion);
     void publishSearch(quint64 generation, QList<SimilaritySearchResult> results);
     QFuture<QList<SimilaritySearchResult>> runSearch(const QString &query, bool useSemantic,
                                                      std::function<bool()> stillWanted);

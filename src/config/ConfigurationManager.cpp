@@ -55,13 +55,13 @@ AppConfiguration ConfigurationManager::loadConfiguration()
     return defaultConfiguration();
 }
 
-void ConfigurationManager::saveConfiguration()
+bool ConfigurationManager::saveConfiguration()
 {
     QString failure;
     const std::optional<QByteArray> bytes = m_configuration.toJsonBytes(&failure);
     if (!bytes) {
         diag(QStringLiteral("❌ Failed to save configuration: ") + failure);
-        return;
+        return false;
     }
     if (m_unreadableStored) {
         m_preferences.setBytes(unreadableStorageKey, *m_unreadableStored);
@@ -69,47 +69,66 @@ void ConfigurationManager::saveConfiguration()
         m_unreadableStored.reset();
     }
     m_preferences.setBytes(storageKey, *bytes);
+    if (!m_preferences.sync()) {
+        diag(QStringLiteral("❌ Failed to save configuration: the settings could not be written"));
+        return false;
+    }
+    return true;
 }
 
-void ConfigurationManager::assignAndSave(AppConfiguration configuration)
+bool ConfigurationManager::assignAndSave(AppConfiguration configuration)
 {
+    const std::optional<QByteArray> storedBefore = m_preferences.bytes(storageKey);
+    AppConfiguration previous = m_configuration;
     setConfiguration(std::move(configuration));
-    saveConfiguration();
+    if (saveConfiguration())
+        return true;
+    // The preferences keep a refused write in memory and would carry it out with the next save
+    // of anything else: put the stored document back there too.
+    if (m_preferences.bytes(storageKey) != storedBefore) {
+        if (storedBefore)
+            m_preferences.setBytes(storageKey, *storedBefore);
+        else
+            m_preferences.remove(storageKey);
+    }
+    setConfiguration(std::move(previous));
+    diag(QStringLiteral("⚠️ Configuration change undone, since it could not be saved"));
+    return false;
 }
 
-void ConfigurationManager::updateHotkeyConfiguration(const HotkeyConfiguration &hotkeyConfiguration)
+bool ConfigurationManager::updateHotkeyConfiguration(const HotkeyConfiguration &hotkeyConfiguration)
 {
     AppConfiguration next = m_configuration;
     next.hotkeyConfiguration = hotkeyConfiguration;
-    assignAndSave(std::move(next));
+    return assignAndSave(std::move(next));
 }
 
-void ConfigurationManager::setBlacklistedBundleIds(const QStringList &bundleIds)
+bool ConfigurationManager::setBlacklistedBundleIds(const QStringList &bundleIds)
 {
     QStringList unique = bundleIds;
     std::sort(unique.begin(), unique.end());
     unique.erase(std::unique(unique.begin(), unique.end()), unique.end());
     AppConfiguration next = m_configuration;
     next.settings.blacklistedBundleIds = unique;
-    assignAndSave(std::move(next));
+    return assignAndSave(std::move(next));
 }
 
-void ConfigurationManager::addBlacklistedBundleId(const QString &bundleId)
+bool ConfigurationManager::addBlacklistedBundleId(const QString &bundleId)
 {
     const QString trimmed = trimWhitespaceAndNewlines(bundleId);
     if (trimmed.isEmpty())
-        return;
+        return true;
     QStringList ids = m_configuration.settings.blacklistedBundleIdsOrEmpty();
     if (!ids.contains(trimmed))
         ids.append(trimmed);
-    setBlacklistedBundleIds(ids);
+    return setBlacklistedBundleIds(ids);
 }
 
-void ConfigurationManager::removeBlacklistedBundleId(const QString &bundleId)
+bool ConfigurationManager::removeBlacklistedBundleId(const QString &bundleId)
 {
     QStringList ids = m_configuration.settings.blacklistedBundleIdsOrEmpty();
     ids.removeAll(bundleId);
-    setBlacklistedBundleIds(ids);
+    return setBlacklistedBundleIds(ids);
 }
 
 QList<Category> ConfigurationManager::typeCategories() const

@@ -31,14 +31,17 @@ public:
 
     // The stored document, else the resource document, else a fresh default one. Never writes.
     AppConfiguration loadConfiguration();
-    void saveConfiguration();
+    // True when the live document reached storage.
+    bool saveConfiguration();
 
-    void updateHotkeyConfiguration(const HotkeyConfiguration &hotkeyConfiguration);
+    // The updates below save at once and return whether the change reached storage. One that
+    // did not is undone (and published again), so what runs is what a restart will find.
+    bool updateHotkeyConfiguration(const HotkeyConfiguration &hotkeyConfiguration);
     // Stores the list without duplicates, sorted.
-    void setBlacklistedBundleIds(const QStringList &bundleIds);
+    bool setBlacklistedBundleIds(const QStringList &bundleIds);
     // Trims the identifier; a blank one changes nothing.
-    void addBlacklistedBundleId(const QString &bundleId);
-    void removeBlacklistedBundleId(const QString &bundleId);
+    bool addBlacklistedBundleId(const QString &bundleId);
+    bool removeBlacklistedBundleId(const QString &bundleId);
 
     // The categories of the group titled "Type", or none.
     QList<Category> typeCategories() const;
@@ -53,7 +56,7 @@ signals:
 private:
     std::optional<AppConfiguration> storedConfiguration();
     std::optional<AppConfiguration> resourceConfiguration() const;
-    void assignAndSave(AppConfiguration configuration);
+    bool assignAndSave(AppConfiguration configuration);
 
     Preferences &m_preferences;
     const QString m_resourceDirectory;

@@ -1,5 +1,7 @@
 #include "Diagnostics.h"
 
+#include "TerminalText.h"
+
 #include <cstdio>
 #include <mutex>
 
@@ -20,8 +22,10 @@ DiagnosticSink &sink()
 
 } // namespace
 
-void diag(const QString &line)
+void diag(const QString &text)
 {
+    // Lines name window classes, settings and paths from outside; the log may be a terminal.
+    const QString line = terminalField(text);
     QByteArray bytes = line.toUtf8();
     bytes.append('\n');
     std::lock_guard lock(diagMutex());

@@ -15,7 +15,8 @@ AppPaths AppPaths::standard()
     paths.dataDir = location(QStandardPaths::GenericDataLocation) + QStringLiteral("/Snipbrook");
     paths.documentsDir = location(QStandardPaths::DocumentsLocation);
     paths.configDir = location(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Snipbrook");
-    paths.runtimeDir = location(QStandardPaths::RuntimeLocation);
+    // Not Qt's runtime location: without XDG_RUNTIME_DIR it falls back to a folder anyone may
+    // create first. The instance sets the folder it claimed (app/RuntimeFolder.h).
     return paths;
 }
 

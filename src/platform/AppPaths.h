@@ -10,7 +10,7 @@ struct AppPaths {
     QString dataDir;      // $XDG_DATA_HOME/Snipbrook: the item store
     QString documentsDir; // the XDG documents folder: vector index, legacy history, backups
     QString configDir;    // $XDG_CONFIG_HOME/Snipbrook: preferences
-    QString runtimeDir;   // $XDG_RUNTIME_DIR: the single-instance socket
+    QString runtimeDir;   // the single-instance lock and socket; standard() leaves it to the instance
 
     // The standard locations of this user.
     static AppPaths standard();

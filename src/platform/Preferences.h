@@ -9,7 +9,8 @@
 namespace snipbrook {
 
 // The per-user preferences store: a few typed values under string keys. A value reads back with
-// the type it was written with; asking for another type finds nothing. Writes report no failure.
+// the type it was written with; asking for another type finds nothing. A write changes what
+// reads see at once; whether it also reached storage, sync() tells.
 class Preferences {
 public:
     virtual ~Preferences() = default;
@@ -26,6 +27,10 @@ public:
 
     virtual bool contains(const QString &key) const = 0;
     virtual void remove(const QString &key) = 0;
+
+    // Writes what is still pending; true when everything written so far is in storage. A store
+    // that failed keeps the values in memory and tries again at the next write or sync.
+    virtual bool sync() = 0;
 };
 
 } // namespace snipbrook

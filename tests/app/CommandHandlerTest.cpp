@@ -10,6 +10,13 @@ using namespace snipbrook::test;
 
 namespace {
 
+// A control character other than a line break: what a terminal could act on.
+bool hasControlCharacter(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c != u'\n' && c.category() == QChar::Other_Control; });
+}
+
 class CommandHandlerTest : public AppStateFixture {
 protected:
     void start()
@@ -117,6 +124,79 @@ TEST_F(CommandHandlerTest, ConcurrentSearchesEachGetTheirOwnResults)
     EXPECT_TRUE(first->out.contains(QStringLiteral("alpha notes")) && !first->out.contains(QStringLiteral("beta")));
     EXPECT_TRUE(second->out.contains(QStringLiteral("beta notes")) && !second->out.contains(QStringLiteral("alpha")));
     ASSERT_TRUE(waitFor([&] { return state->clipboard().searchResults().size() == 2; }));
+}
+
+// A window class holding ESC ] 2 ; … BEL used to retitle the terminal of whoever ran `list`.
+TEST_F(CommandHandlerTest, FieldsFromOutsideReachTheTerminalWithoutControlCharacters)
+{
+    start();
+    const QString hostile = QString::fromUtf8("Evil\x1b]2;pwned\x07 \xc2\x9b""31m\x7f\nClass");
+    workspace.front = FakeWorkspace::app(hostile, hostile.toLower(), 4242, true, true);
+    pasteboard.copyText(QStringLiteral("copied from a hostile window"));
+    ASSERT_TRUE(waitFor([&] { return !state->clipboard().clipboardItems().isEmpty(); }));
+    ASSERT_EQ(state->clipboard().clipboardItems().first().metadata->sourceApp, hostile);
+
+    for (const QStringList &args : {QStringList{"list"}, QStringList{"search", "--keyword", "hostile"}}) {
+        const CliResponse listed = run(args);
+        EXPECT_FALSE(hasControlCharacter(listed.out)) << listed.out.toStdString();
+        EXPECT_EQ(listed.out.count(u'\n'), 0) << "one item, one line";
+        EXPECT_TRUE(listed.out.contains(QStringLiteral("(Evil ]2;pwned")));
+    }
+
+    // JSON keeps the value, escaped: the writer leaves DEL and C1 controls raw unless told.
+    for (const QStringList &args : {QStringList{"list", "--json"}, QStringList{"search", "--keyword", "hostile", "--json"}}) {
+        const CliResponse json = run(args);
+        EXPECT_FALSE(std::any_of(json.out.begin(), json.out.end(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+            << json.out.toStdString();
+        const QJsonObject first = QJsonDocument::fromJson(json.out.toUtf8()).array().first().toObject();
+        const QJsonObject item = first.contains(QStringLiteral("item")) ? first[QStringLiteral("item")].toObject() : first;
+        EXPECT_EQ(item[QStringLiteral("metadata")].toObject()[QStringLiteral("sourceApp")].toString(), hostile);
+    }
+
+    // Ignore entries from a hand-edited settings file, and the display name in status.
+    state->configuration().setBlacklistedBundleIds({hostile, QStringLiteral("org.example.ok")});
+    const QStringList ignored = lines({QStringLiteral("ignore")});
+    EXPECT_EQ(ignored.size(), 2);
+    EXPECT_FALSE(hasControlCharacter(ignored.join(u'\n')));
+    const std::optional<QByteArray> display = qEnvironmentVariableIsSet("DISPLAY") ? std::optional(qgetenv("DISPLAY")) : std::nullopt;
+    qputenv("DISPLAY", ":7\x1b]2;pwned\x07\nInjected: line");
+    const CliResponse status = run({QStringLiteral("status")});
+    display ? qputenv("DISPLAY", *display) : qunsetenv("DISPLAY");
+    EXPECT_FALSE(hasControlCharacter(status.out));
+    EXPECT_TRUE(status.out.contains(QStringLiteral("Clipboard: watching X11 display :7 ]2;pwned  Injected: line")));
+}
+
+// `ignore add` used to say it worked while the change lived only in memory, lost at the next start.
+TEST_F(CommandHandlerTest, IgnoreFailsWhenTheSettingsFileCannotBeWritten)
+{
+    start();
+    ASSERT_EQ(run({QStringLiteral("ignore"), QStringLiteral("add"), QStringLiteral("org.example.kept")}).exitCode, exitDone);
+    preferences.failWrites = true;
+    for (const QString &action : {QStringLiteral("add"), QStringLiteral("remove")}) {
+        const QString bundle = action == QLatin1String("add") ? QStringLiteral("org.example.new") : QStringLiteral("org.example.kept");
+        const CliResponse refused = run({QStringLiteral("ignore"), action, bundle});
+        EXPECT_EQ(refused.exitCode, exitFailed) << action.toStdString();
+        EXPECT_EQ(refused.err, QStringLiteral("snipbrook: the settings file could not be written, nothing changed"));
+        EXPECT_TRUE(refused.out.isEmpty());
+    }
+    EXPECT_EQ(lines({QStringLiteral("ignore")}), QStringList{QStringLiteral("org.example.kept")}) << "nothing changed";
+
+    preferences.failWrites = false;
+    EXPECT_EQ(run({QStringLiteral("ignore"), QStringLiteral("add"), QStringLiteral("org.example.new")}).exitCode, exitDone);
+}
+
+TEST_F(CommandHandlerTest, CopyFailsWhenNothingReachedTheClipboard)
+{
+    start();
+    add(QStringLiteral("to paste"));
+    pasteboard.failWrites = true;
+    const CliResponse refused = run({QStringLiteral("copy"), QStringLiteral("0")});
+    EXPECT_EQ(refused.exitCode, exitFailed);
+    EXPECT_EQ(refused.err, QStringLiteral("snipbrook: could not write to the clipboard"));
+
+    pasteboard.failWrites = false;
+    EXPECT_EQ(run({QStringLiteral("copy"), QStringLiteral("0")}).out, QStringLiteral("Copied Text to the clipboard."));
+    EXPECT_EQ(pasteboard.contents().text, QStringLiteral("to paste"));
 }
 
 } // namespace

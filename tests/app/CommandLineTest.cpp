@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 using namespace snipbrook;
 
 namespace {
@@ -61,6 +64,36 @@ TEST(CommandLine, AddTakesArgumentsOrStandardInput)
     EXPECT_EQ(request({"add", "hello", "world"}).args.value("text").toString(), "hello world");
     EXPECT_EQ(request({"add"}, "from stdin\n").args.value("text").toString(), "from stdin\n");
     EXPECT_EQ(request({"add", "-"}, "piped").args.value("text").toString(), "piped");
+}
+
+// The instance reads no request over the limit: a text that large is turned away here, named
+// for what it is, instead of going out and coming back as "Snipbrook is not running".
+TEST(CommandLine, AddOverTheRequestLimitSaysTheTextIsTooLarge)
+{
+    const QString huge(maxRequestBytes, QLatin1Char('x'));
+    const auto parsed = parse({"add"}, huge);
+    const auto *refused = std::get_if<PrintAndExit>(&parsed);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->exitCode, exitFailed);
+    EXPECT_TRUE(refused->toStderr);
+    EXPECT_EQ(refused->text, "snipbrook: the text is too large to add (64.0 MB; the limit is 64 MB)");
+
+    const QString large(maxRequestBytes / 2, QLatin1Char('x'));
+    EXPECT_EQ(request({"add"}, large).args.value("text").toString().size(), large.size());
+    EXPECT_EQ(megabytesText(100 * 1024 * 1024 + 300 * 1024), "100.3 MB");
+}
+
+// The last guard before the terminal: whatever the instance sends, no escape sequence is written.
+TEST(CommandLine, PrintedTextCarriesNoControlCharacters)
+{
+    char *buffer = nullptr;
+    size_t size = 0;
+    FILE *stream = open_memstream(&buffer, &size);
+    ASSERT_TRUE(stream);
+    printText(QString::fromUtf8("title \x1b]2;pwned\x07 and \xc2\x9b""31m red\r\nnext line\x7f"), stream);
+    std::fclose(stream);
+    EXPECT_EQ(QByteArray(buffer, qsizetype(size)), "title  ]2;pwned  and  31m red \nnext line \n");
+    std::free(buffer);
 }
 
 TEST(CommandLine, IgnoreListsAddsOrRemoves)

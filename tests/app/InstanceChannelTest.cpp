@@ -71,3 +71,27 @@ TEST(InstanceServer, AsynchronousRepliesAndMissingInstance)
     EXPECT_EQ(response->exitCode, exitFailed);
     EXPECT_EQ(response->err, "later");
 }
+
+// A request over the limit used to be dropped unanswered, which the command line took for "not
+// running". It gets a clear answer, and the instance goes on serving.
+TEST(InstanceServer, ARequestOverTheLimitIsAnsweredNotDropped)
+{
+    QTemporaryDir dir;
+    const InstancePaths paths = InstancePaths::inRuntimeDir(dir.path());
+    int handled = 0;
+    InstanceServer server([&handled](const CliRequest &, const InstanceServer::Reply &reply) {
+        ++handled;
+        reply(CliResponse::ok("fine"));
+    });
+    ASSERT_TRUE(server.listen(paths.socket));
+
+    const auto refused = roundTrip(paths.socket, CliRequest{"add", {{"text", QString(maxRequestBytes, 'x')}}});
+    ASSERT_TRUE(refused) << "answered";
+    EXPECT_EQ(refused->exitCode, exitFailed);
+    EXPECT_EQ(refused->err, "snipbrook: the request is too large (the limit is 64 MB)");
+    EXPECT_EQ(handled, 0);
+
+    const auto next = roundTrip(paths.socket, CliRequest{"status", {}});
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->out, "fine");
+}

@@ -13,12 +13,15 @@ namespace {
 
 class WriteBackTest : public HistoryFixture {
 protected:
+    // What the completion said: whether the item, or at least its text, reached the clipboard.
+    std::optional<bool> written;
+
     const PasteboardSnapshot &copyBack(const ClipboardItem &item)
     {
-        bool completed = false;
-        history->copyItem(item, [&] { completed = true; });
+        written.reset();
+        history->copyItem(item, [&](bool itemWritten) { written = itemWritten; });
         EXPECT_TRUE(history->isInternalCopy());
-        EXPECT_TRUE(waitFor([&] { return completed; }));
+        EXPECT_TRUE(waitFor([&] { return written.has_value(); }));
         EXPECT_EQ(history->lastChangeCount(), pasteboard.changeCount());
         return pasteboard.contents();
     }
@@ -62,11 +65,14 @@ TEST_F(WriteBackTest, FailuresAreReportedAndFallBackToText)
     for (const char *content : {"not base64!", "aGVsbG8", "aGVs\nbG8=", "aGk\u00e9"}) {
         EXPECT_EQ(copyBack(makeItem(Type::image, QString::fromUtf8(content))).text, QString::fromUtf8(content));
         EXPECT_FALSE(pasteboard.contents().dataForType(mime::png)) << content;
+        EXPECT_EQ(written, true) << "the text fallback is on the clipboard";
     }
     EXPECT_EQ(log.count(QStringLiteral("❌ Failed to copy item to clipboard: Invalid image data")), 4);
     pasteboard.failWrites = true;
     copyBack(makeItem(Type::text, QStringLiteral("x")));
     EXPECT_TRUE(log.contains(QStringLiteral("❌ Failed to copy item to clipboard: Pasteboard error: the clipboard refused the text/plain data")));
+    EXPECT_TRUE(log.contains(QStringLiteral("❌ The clipboard refused the item's text as well: nothing was copied")));
+    EXPECT_EQ(written, false) << "nothing reached the clipboard";
 }
 
 TEST_F(WriteBackTest, OutsideCopiesWaitForTheWindowAndOwnWritesAreNeverRecorded)

@@ -123,10 +123,33 @@ TEST(ConfigurationManager, FailedSaveIsReportedAndKeepsTheStoredDocument)
     bad.searchConfiguration.similarityThreshold = std::numeric_limits<float>::quiet_NaN();
     manager.setConfiguration(bad);
     DiagnosticsCapture log;
-    manager.addBlacklistedBundleId(QStringLiteral("org.b"));
+    EXPECT_FALSE(manager.addBlacklistedBundleId(QStringLiteral("org.b")));
     EXPECT_EQ(log.count(QStringLiteral("❌ Failed to save configuration: ")), 1);
     EXPECT_EQ(preferences.bytes(key), before);
-    EXPECT_EQ(manager.configuration().settings.blacklistedBundleIds->size(), 2);
+    EXPECT_EQ(manager.configuration().settings.blacklistedBundleIds, QStringList{"org.a"}) << "undone";
+}
+
+// A settings file that cannot be written: the change is reported as failed and undone, in memory
+// and in the preferences' pending copy, so a later save of something else does not bring it back.
+TEST(ConfigurationManager, AChangeTheSettingsFileRefusedIsReportedAndUndone)
+{
+    FakePreferences preferences;
+    ConfigurationManager manager(preferences, QString());
+    ASSERT_TRUE(manager.addBlacklistedBundleId(QStringLiteral("org.a")));
+    const AppConfiguration saved = manager.configuration();
+    QSignalSpy changes(&manager, &ConfigurationManager::configurationChanged);
+    DiagnosticsCapture log;
+
+    preferences.failWrites = true;
+    EXPECT_FALSE(manager.addBlacklistedBundleId(QStringLiteral("org.b")));
+    EXPECT_FALSE(manager.removeBlacklistedBundleId(QStringLiteral("org.a")));
+    EXPECT_EQ(manager.configuration(), saved);
+    EXPECT_EQ(changes.count(), 4) << "each change and its undoing are published";
+    EXPECT_EQ(log.count(QStringLiteral("⚠️ Configuration change undone")), 2);
+
+    preferences.failWrites = false;
+    ASSERT_TRUE(manager.addBlacklistedBundleId(QStringLiteral("org.c")));
+    EXPECT_EQ(stored(preferences).settings.blacklistedBundleIds, (QStringList{"org.a", "org.c"}));
 }
 
 TEST(ConfigurationManager, TypeCategoriesAndPaletteFallbacks)

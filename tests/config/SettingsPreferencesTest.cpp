@@ -1,4 +1,5 @@
 #include "platform/linux/SettingsPreferences.h"
+#include "support/DiagnosticsCapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,4 +70,39 @@ TEST(SettingsPreferences, FileAndFolderArePrivateToTheUser)
     again.setBytes(QStringLiteral("AppConfiguration"), "{}");
     EXPECT_EQ(mode(folder + QStringLiteral("/Snipbrook.conf")), 0600);
     EXPECT_TRUE(again.boolean(QStringLiteral("hasShownWelcome")));
+}
+
+// A settings folder that cannot be written (a full disk, a read-only home) must not pass for a
+// saved change: sync() says so until the values really reach the file.
+TEST(SettingsPreferences, AWriteTheFileRefusedIsReportedAndGoesOutOnceItCan)
+{
+    QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("config"));
+    SettingsPreferences preferences(folder);
+    preferences.setBoolean(QStringLiteral("hasShownWelcome"), true);
+    ASSERT_TRUE(preferences.sync());
+
+    // The folder steps aside for a plain file: nothing can be written under it, not even by root.
+    const QString aside = root.filePath(QStringLiteral("aside"));
+    ASSERT_TRUE(QDir().rename(folder, aside));
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    test::DiagnosticsCapture log;
+    preferences.setBytes(QStringLiteral("AppConfiguration"), "{\"a\":1}");
+    EXPECT_TRUE(log.contains(QStringLiteral("❌ Failed to write preferences: ") + preferences.filePath()));
+    EXPECT_FALSE(preferences.sync());
+    EXPECT_FALSE(preferences.sync()) << "still refused";
+    EXPECT_EQ(preferences.bytes(QStringLiteral("AppConfiguration")), QByteArray("{\"a\":1}")) << "kept in memory";
+
+    ASSERT_TRUE(QFile::remove(folder));
+    ASSERT_TRUE(QDir().rename(aside, folder));
+    EXPECT_TRUE(preferences.sync());
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ Preferences written again: ") + preferences.filePath()));
+    const QString copy = root.filePath(QStringLiteral("copy"));
+    QDir().mkpath(copy);
+    ASSERT_TRUE(QFile::copy(preferences.filePath(), copy + QStringLiteral("/Snipbrook.conf")));
+    const SettingsPreferences reread(copy);
+    EXPECT_EQ(reread.bytes(QStringLiteral("AppConfiguration")), QByteArray("{\"a\":1}"));
+    EXPECT_TRUE(reread.boolean(QStringLiteral("hasShownWelcome")));
 }

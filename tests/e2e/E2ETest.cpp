@@ -5,6 +5,7 @@
 #include "X11TestEnvironment.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -14,6 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 
 using namespace snipbrook::test;
 
@@ -37,6 +42,43 @@ QByteArray pngBytes(int width, int height)
     image.save(&buffer, "PNG");
     return bytes;
 }
+
+int occurrences(const QJsonArray &items, const QString &content)
+{
+    return int(std::count_if(items.begin(), items.end(),
+                             [&](const QJsonValue &v) { return v.toObject().value("content").toString() == content; }));
+}
+
+// A small file system of its own over a folder, unmounted (lazily, so never blocked by a
+// process still inside) when it goes.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const QString &folder, const QByteArray &size) : m_folder(QFile::encodeName(folder))
+    {
+        const QByteArray options = "size=" + size + ",mode=0700";
+        if (::mount("tmpfs", m_folder.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0)
+            m_mounted = true;
+        else
+            m_error = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool isMounted() const { return m_mounted; }
+    const QString &error() const { return m_error; }
+    qint64 freeBytes() const
+    {
+        struct statvfs info {};
+        return ::statvfs(m_folder.constData(), &info) == 0 ? qint64(info.f_bavail) * qint64(info.f_frsize) : -1;
+    }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+    QString m_error;
+};
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -277,4 +319,131 @@ TEST_F(EndToEnd, TheLastCopyStaysPasteableAfterItsOwnerQuits)
     ASSERT_TRUE(QTest::qWaitFor([&] { return xclipRead("UTF8_STRING") == QByteArray("keep me pasteable"); }, 10000));
     // Offered again as its own write: not a new item.
     EXPECT_EQ(session.list()->size(), 1);
+}
+
+// A window class holding an escape sequence (here one that retitles the terminal) used to be
+// written raw into `list`.
+TEST_F(EndToEnd, AHostileWindowClassNeverReachesTheTerminal)
+{
+    ASSERT_TRUE(startWindowManager());
+    const QString hostile = QStringLiteral("Evil\x1b]2;pwned\x07" "Class");
+    const auto window = openTestWindow("evil", hostile);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(runProcess("xdotool", {"windowactivate", "--sync", QString::number(window->window)}));
+    copyAndWait("UTF8_STRING", "copied under a hostile window", "copied under a hostile window");
+    EXPECT_EQ(newest(*session.list()).value("metadata").toObject().value("sourceApp").toString(), hostile)
+        << "JSON keeps the name, escaped";
+
+    for (const QStringList &args : {QStringList{"list"}, QStringList{"list", "--json"},
+                                    QStringList{"search", "--keyword", "hostile"}}) {
+        const CliResult result = session.cli(args);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_FALSE(result.out.contains('\x1b') || result.out.contains('\x07')) << args.join(' ').toStdString();
+    }
+    const QByteArray listed = session.cli({"list"}).out;
+    EXPECT_TRUE(listed.contains("(Evil ]2;pwned Class)")) << listed.toStdString();
+    EXPECT_FALSE(session.instanceOutput().contains(QChar(0x1b))) << "nor the instance's log";
+    window->process->kill();
+    window->process->waitForFinished();
+}
+
+// With the data folder full, `add` used to answer "Added" while the store refused the item, and
+// the items were gone after a restart.
+TEST_F(EndToEnd, AFullDiskFailsTheAddAndLosesNothingReportedAsDone)
+{
+    ASSERT_TRUE(session.quit());
+    ASSERT_TRUE(QDir().mkpath(session.dataDir()));
+    SmallFileSystem disk(session.dataDir(), "2m");
+    if (!disk.isMounted())
+        GTEST_SKIP() << "cannot mount a small file system on the data folder: " << disk.error().toStdString();
+    ASSERT_TRUE(session.start()) << session.instanceOutput().toStdString();
+    ASSERT_TRUE(session.waitForList([](const QJsonArray &items) { return items.isEmpty(); }));
+
+    // Leave the store a little room, then add until it runs out.
+    QFile filler(session.dataDir() + "/filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    const qint64 fillerSize = disk.freeBytes() - 96 * 1024;
+    const QByteArray block(64 * 1024, 'f');
+    for (qint64 written = 0; written < fillerSize;)
+        written += filler.write(block.constData(), std::min<qint64>(block.size(), fillerSize - written));
+    ASSERT_TRUE(filler.flush());
+    filler.close();
+
+    QStringList reportedDone;
+    std::optional<CliResult> failed;
+    const QByteArray padding(8 * 1024, 'p');
+    for (int i = 0; i < 200 && !failed; ++i) {
+        const CliResult result = session.cli({"add"}, QByteArray("full disk item ") + QByteArray::number(i) + ' ' + padding);
+        if (result.exitCode == 0)
+            reportedDone.append(QString::fromUtf8(result.out).section(' ', 1, 1));
+        else
+            failed = result;
+    }
+    ASSERT_TRUE(failed) << "the store never ran out of room";
+    EXPECT_EQ(failed->exitCode, 1) << failed->err.toStdString();
+    EXPECT_TRUE(failed->err.startsWith("snipbrook: ")) << failed->err.toStdString();
+    EXPECT_EQ(failed->err.count('\n'), 1) << "one line: " << failed->err.toStdString();
+    EXPECT_TRUE(failed->out.isEmpty()) << failed->out.toStdString();
+
+    ASSERT_TRUE(QFile::remove(session.dataDir() + "/filler"));
+    ASSERT_TRUE(session.quit()) << session.instanceOutput().toStdString();
+    ASSERT_TRUE(session.start()) << session.instanceOutput().toStdString();
+    QStringList listed;
+    ASSERT_TRUE(session.waitForList([&](const QJsonArray &items) {
+        listed.clear();
+        for (const QJsonValue &v : items)
+            listed.append(v.toObject().value("id").toString());
+        return std::all_of(reportedDone.begin(), reportedDone.end(), [&](const QString &id) { return listed.contains(id); });
+    })) << "added " << reportedDone.size() << ", listed after the restart: " << listed.join(' ').toStdString();
+    ASSERT_TRUE(session.quit()); // before the small file system goes
+}
+
+// Copying a text again used to hide the older copy only in memory: deleting the visible one let
+// the text come back from the store after a restart, and keyword search found it meanwhile.
+TEST_F(EndToEnd, ADeletedReCopiedTextStaysDeletedAfterARestart)
+{
+    const QString twice = "copied twice and then deleted";
+    copyAndWait("UTF8_STRING", twice.toUtf8(), twice);
+    copyAndWait("UTF8_STRING", "something in between", "something in between");
+    copyAndWait("UTF8_STRING", twice.toUtf8(), twice);
+    owners.clear();
+    const QJsonArray before = *session.list();
+    EXPECT_EQ(occurrences(before, twice), 1);
+    ASSERT_EQ(session.cli({"delete", newest(before).value("id").toString()}).exitCode, 0);
+
+    const auto traces = [&] {
+        const CliResult found = session.cli({"search", "--keyword", "copied twice", "--json"});
+        const auto items = session.list();
+        return found.exitCode != 0 || !items || !QJsonDocument::fromJson(found.out).array().isEmpty() ||
+               occurrences(*items, twice) != 0;
+    };
+    EXPECT_FALSE(traces()) << "found before the restart";
+    ASSERT_TRUE(session.quit());
+    ASSERT_TRUE(session.start());
+    EXPECT_FALSE(traces()) << "back after the restart";
+    EXPECT_TRUE(hasContent(*session.list(), "something in between"));
+}
+
+// A crash after a deletion, before the index's next save (2 s later), used to leave the text in
+// the index file for good: nothing checked the index against the store.
+TEST_F(EndToEnd, ACrashRightAfterADeletionLeavesNoTraceInTheIndexFile)
+{
+    const QByteArray text = "ephemeral quokka phrase that must not outlive its deletion";
+    const CliResult added = session.cli({"add", QString::fromUtf8(text)});
+    ASSERT_EQ(added.exitCode, 0);
+    const QString id = QString::fromUtf8(added.out).section(' ', 1, 1);
+    const auto indexHoldsText = [&] {
+        QFile index(session.documentsDir() + "/clipboard_vector_index.json");
+        return index.open(QIODevice::ReadOnly) && index.readAll().contains(text);
+    };
+    ASSERT_TRUE(QTest::qWaitFor(indexHoldsText, 20000)) << "never indexed\n" << session.instanceOutput().toStdString();
+
+    ASSERT_EQ(session.cli({"delete", id}).exitCode, 0);
+    session.killHard();
+    ASSERT_TRUE(indexHoldsText()) << "the index was saved before the kill: nothing left to clean up";
+
+    ASSERT_TRUE(session.start());
+    ASSERT_TRUE(session.waitForList([&](const QJsonArray &items) { return !hasContent(items, QString::fromUtf8(text)); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !indexHoldsText(); }, 10000))
+        << "the deleted text is still in the index file\n" << session.instanceOutput().toStdString();
 }

@@ -17,6 +17,15 @@ void FakePreferences::write(const QString &key, const QVariant &value)
     else
         m_values.remove(key);
     m_writes.append(key);
+    // Like the real store, each write tries to save everything still pending.
+    m_unsaved = failWrites;
+}
+
+bool FakePreferences::sync()
+{
+    std::lock_guard lock(m_mutex);
+    m_unsaved = m_unsaved && failWrites;
+    return !m_unsaved;
 }
 
 std::optional<QByteArray> FakePreferences::bytes(const QString &key) const

@@ -6,12 +6,14 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
 #include <mutex>
 
 namespace snipbrook::test {
 
 // Preferences held in memory. Values keep their type as the real store does; every write and
-// removal is logged by key so tests can tell which saves happened.
+// removal is logged by key so tests can tell which saves happened. While `failWrites` is set,
+// writes change memory only and sync() reports them unsaved until a sync after it is cleared.
 class FakePreferences : public Preferences {
 public:
     std::optional<QByteArray> bytes(const QString &key) const override;
@@ -22,6 +24,9 @@ public:
     void setDate(const QString &key, const QDateTime &value) override { write(key, value); }
     bool contains(const QString &key) const override { return typed(key, QMetaType::UnknownType).isValid(); }
     void remove(const QString &key) override { write(key, QVariant()); }
+    bool sync() override;
+
+    std::atomic<bool> failWrites = false;
 
     // Keys written or removed, in order.
     QStringList writes() const;
@@ -36,6 +41,7 @@ private:
     mutable std::mutex m_mutex;
     QHash<QString, QVariant> m_values;
     QStringList m_writes;
+    bool m_unsaved = false;
 };
 
 } // namespace snipbrook::test

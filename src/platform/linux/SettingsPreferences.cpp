@@ -29,26 +29,46 @@ QString preparedFile(const QString &folder)
 } // namespace
 
 SettingsPreferences::SettingsPreferences(const QString &folder)
-    : m_settings(preparedFile(folder), QSettings::IniFormat)
+    : m_path(preparedFile(folder)), m_settings(std::make_unique<QSettings>(m_path, QSettings::IniFormat))
 {
 }
 
 QVariant SettingsPreferences::value(const QString &key) const
 {
     std::lock_guard lock(m_mutex);
-    return m_settings.value(key);
+    return m_settings->value(key);
 }
 
 void SettingsPreferences::write(const QString &key, const QVariant &value)
 {
     std::lock_guard lock(m_mutex);
     if (value.isValid())
-        m_settings.setValue(key, value);
+        m_settings->setValue(key, value);
     else
-        m_settings.remove(key);
-    m_settings.sync();
-    if (m_settings.status() != QSettings::NoError)
-        diag(QStringLiteral("❌ Failed to write preferences: ") + m_settings.fileName());
+        m_settings->remove(key);
+    if (!syncLocked())
+        diag(QStringLiteral("❌ Failed to write preferences: ") + m_path);
+}
+
+bool SettingsPreferences::sync()
+{
+    std::lock_guard lock(m_mutex);
+    return syncLocked();
+}
+
+bool SettingsPreferences::syncLocked()
+{
+    // QSettings keeps reporting its first error for good. A fresh object on the same file, made
+    // while the old one still holds it, shares the values waiting to be written and reports this
+    // attempt on its own.
+    if (m_failed)
+        m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    m_settings->sync();
+    const bool written = m_settings->status() == QSettings::NoError;
+    if (written && m_failed)
+        diag(QStringLiteral("✅ Preferences written again: ") + m_path);
+    m_failed = !written;
+    return written;
 }
 
 std::optional<QByteArray> SettingsPreferences::bytes(const QString &key) const
@@ -85,7 +105,7 @@ void SettingsPreferences::setDate(const QString &key, const QDateTime &value) { 
 bool SettingsPreferences::contains(const QString &key) const
 {
     std::lock_guard lock(m_mutex);
-    return m_settings.contains(key);
+    return m_settings->contains(key);
 }
 
 void SettingsPreferences::remove(const QString &key) { write(key, QVariant()); }

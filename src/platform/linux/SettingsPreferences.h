@@ -4,6 +4,7 @@
 
 #include <QSettings>
 
+#include <memory>
 #include <mutex>
 
 namespace snipbrook {
@@ -11,7 +12,8 @@ namespace snipbrook {
 // Preferences in an INI file in the given folder (the program passes $XDG_CONFIG_HOME/Snipbrook).
 // The folder is private to the user (0700) and the file readable by the user only (0600), since
 // preferences may name what the user copies. Bytes and dates keep their type across restarts.
-// Every write reaches the file at once, so a crash loses nothing. Safe to call from any thread.
+// Every write reaches the file at once, so a crash loses nothing; a write the file refused stays
+// in memory, is logged, and goes out with the next write or sync(). Safe to call from any thread.
 class SettingsPreferences : public Preferences {
 public:
     static constexpr QLatin1StringView fileName{"Snipbrook.conf"};
@@ -26,15 +28,19 @@ public:
     void setDate(const QString &key, const QDateTime &value) override;
     bool contains(const QString &key) const override;
     void remove(const QString &key) override;
+    bool sync() override;
 
-    QString filePath() const { return m_settings.fileName(); }
+    QString filePath() const { return m_path; }
 
 private:
     QVariant value(const QString &key) const;
     void write(const QString &key, const QVariant &value);
+    bool syncLocked();
 
     mutable std::mutex m_mutex;
-    QSettings m_settings;
+    const QString m_path;
+    std::unique_ptr<QSettings> m_settings;
+    bool m_failed = false;
 };
 
 } // namespace snipbrook
