@@ -5,6 +5,7 @@
 #include "support/WaitFor.h"
 
 #include "model/Uuid.h"
+#include "storage/Sqlite.h"
 
 #include <QDir>
 #include <QFile>
@@ -276,4 +277,30 @@ TEST_F(Installation, AnImportTheStoreCouldNotSaveRunsAgainAtTheNextStart)
     startAndWait();
     EXPECT_TRUE(preferences.boolean(flag));
     EXPECT_EQ(hybrid->loadItems(std::nullopt).size(), 3);
+}
+
+TEST_F(Installation, UpdatesAndDeletionsTheStoreRefusedFinishWithFalse)
+{
+    preferences.setBoolean(flag, true);
+    startAndWait();
+    ClipboardItem note = item(1, "meeting notes");
+    await(hybrid->saveItem(note));
+    SqliteDatabase(store->storePath(), false)
+        .execute("CREATE TRIGGER refuseUpdates BEFORE UPDATE ON ClipboardItemEntity "
+                 "BEGIN SELECT RAISE(ABORT, 'refused'); END;"
+                 "CREATE TRIGGER refuseDeletions BEFORE DELETE ON ClipboardItemEntity "
+                 "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+
+    note.content = "edited notes";
+    QFuture<bool> updated = hybrid->updateItem(note);
+    await(updated);
+    EXPECT_FALSE(updated.result());
+    QFuture<bool> deleted = hybrid->deleteItem(note.id);
+    await(deleted);
+    EXPECT_FALSE(deleted.result());
+    EXPECT_EQ(log.count("❌ Failed to update clipboard item: "), 1);
+    EXPECT_EQ(log.count("❌ Failed to delete clipboard item: "), 1);
+    const QList<ClipboardItem> stored = hybrid->loadItems(std::nullopt);
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored[0].content, "meeting notes");
 }
