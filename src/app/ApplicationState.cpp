@@ -72,7 +72,7 @@ QString ApplicationState::statusText() const
         QStringLiteral("Snipbrook %1").arg(QString::fromLatin1(build::version)),
         items,
         QStringLiteral("Indexed for search by meaning: %1").arg(m_vectorStore.indexedItemsCount()),
-        QStringLiteral("Storage: ") + storageState,
+        QStringLiteral("Storage: ") + m_itemStore.healthText(storageState),
         QStringLiteral("Model: ") + modelStateText(modelState()),
         QStringLiteral("Clipboard: ") + clipboard,
         QStringLiteral("Item store: ") + m_itemStore.storePath(),

@@ -10,6 +10,7 @@
 #include "model/Uuid.h"
 
 #include <QDir>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -72,31 +73,77 @@ void CoreDataManager::openStore()
 {
     QString description;
     QString details = QStringLiteral("{file: ") + m_storePath;
-    if (const auto fileError = prepareItemStoreFiles(m_dataDirectory, m_storePath)) {
-        description = *fileError;
-    } else {
-        try {
-            auto db = std::make_unique<SqliteDatabase>(m_storePath, true);
-            configureItemStoreConnection(*db);
-            upgradeItemStoreSchema(*db);
-            db->onWalCommit([this](int frames) {
-                if (frames >= checkpointFrames)
-                    scheduleCheckpoint();
-            });
-            m_database = std::move(db);
-            m_state = StoreState::open;
-            diag(QStringLiteral("✅ Core Data stack initialized successfully"));
-            return;
-        } catch (const SqliteError &error) {
-            description = error.message();
-            details += QStringLiteral(", sqlite code: ") + QString::number(error.code());
+    try {
+        m_database = openCheckedConnection();
+        m_database->onWalCommit([this](int frames) {
+            if (frames >= checkpointFrames)
+                scheduleCheckpoint();
+        });
+        m_state = StoreState::open;
+        diag(QStringLiteral("✅ Core Data stack initialized successfully"));
+        return;
+    } catch (const ForeignItemStoreError &error) {
+        // Not ours to change or to end the program over: the store just stays out of use.
+        m_state = StoreState::failed;
+        {
+            std::lock_guard lock(m_healthMutex);
+            m_unavailableReason = error.message();
         }
+        diag(QStringLiteral("❌ The item store cannot be used, nothing will be stored: ") + error.message());
+        return;
+    } catch (const SqliteError &error) {
+        description = error.message();
+        details += QStringLiteral(", sqlite code: ") + QString::number(error.code());
     }
     details += QLatin1Char('}');
     m_state = StoreState::failed;
     description = QStringLiteral("The item store could not be opened: ") + description;
+    {
+        std::lock_guard lock(m_healthMutex);
+        m_unavailableReason = description;
+    }
     diag(QStringLiteral("❌ Core Data error: ") + description + QStringLiteral(", ") + details);
     m_onFatalError(QStringLiteral("Unresolved error ") + description + QStringLiteral(", ") + details);
+}
+
+std::unique_ptr<SqliteDatabase> CoreDataManager::openCheckedConnection()
+{
+    // A second round only follows a damaged store set aside, and opens a new file.
+    for (int round = 0;; ++round) {
+        if (const auto fileError = prepareItemStoreFiles(m_dataDirectory, m_storePath))
+            throw SqliteError(SQLITE_CANTOPEN, *fileError);
+        auto db = std::make_unique<SqliteDatabase>(m_storePath, true);
+        std::optional<QString> damage;
+        try {
+            // Checked before anything is written, so that a damaged file is kept as it was found
+            // and someone else's file is left as it is.
+            damage = findItemStoreDamage(*db);
+            if (!damage) {
+                rejectForeignItemStore(*db);
+                configureItemStoreConnection(*db);
+                upgradeItemStoreSchema(*db);
+                return db;
+            }
+        } catch (const SqliteError &error) {
+            if (!error.isDamage())
+                throw;
+            damage = error.message();
+        }
+        if (round > 0)
+            throw SqliteError(SQLITE_CORRUPT, QStringLiteral("the new store is damaged too: ") + *damage);
+        db->keepLogOnClose();
+        db.reset();
+        const SetAsideResult setAside = setDamagedItemStoreAside(m_storePath);
+        if (!setAside.keptAs)
+            throw SqliteError(SQLITE_CORRUPT, QStringLiteral("the store is damaged (") + *damage +
+                                                  QStringLiteral(") and could not be kept aside: ") + setAside.error);
+        {
+            std::lock_guard lock(m_healthMutex);
+            m_setAsidePath = setAside.keptAs;
+        }
+        diag(QStringLiteral("⚠️ The item store was damaged (") + *damage + QStringLiteral("); kept it as ") +
+             *setAside.keptAs + QStringLiteral(" and started a new one"));
+    }
 }
 
 SqliteDatabase &CoreDataManager::database()
@@ -104,8 +151,51 @@ SqliteDatabase &CoreDataManager::database()
     if (m_state == StoreState::closed)
         openStore();
     if (m_state != StoreState::open)
-        throw SqliteError(SQLITE_CANTOPEN, QStringLiteral("The item store is not available: ") + m_storePath);
+        throwUnavailable();
     return *m_database;
+}
+
+void CoreDataManager::throwUnavailable() const
+{
+    std::lock_guard lock(m_healthMutex);
+    throw SqliteError(SQLITE_CANTOPEN, m_unavailableReason.isEmpty()
+                                           ? QStringLiteral("The item store is not available: ") + m_storePath
+                                           : m_unavailableReason);
+}
+
+// ---- Health
+
+std::optional<QString> CoreDataManager::setAsideDamagedStore() const
+{
+    std::lock_guard lock(m_healthMutex);
+    return m_setAsidePath;
+}
+
+QString CoreDataManager::healthText(const QString &workingState) const
+{
+    std::lock_guard lock(m_healthMutex);
+    const QString failure = !m_unavailableReason.isEmpty() ? m_unavailableReason : m_lastWriteFailure;
+    QStringList notes;
+    if (!failure.isEmpty())
+        notes.append(failure);
+    if (m_setAsidePath)
+        notes.append(QStringLiteral("a damaged store was kept as ") + *m_setAsidePath);
+    QString text = failure.isEmpty() ? workingState : QStringLiteral("failing");
+    if (!notes.isEmpty())
+        text += QStringLiteral(" (") + notes.join(QStringLiteral("; ")) + QLatin1Char(')');
+    return text;
+}
+
+void CoreDataManager::noteWriteFailure(const std::exception &error)
+{
+    std::lock_guard lock(m_healthMutex);
+    m_lastWriteFailure = errorText(error);
+}
+
+void CoreDataManager::noteWriteSuccess()
+{
+    std::lock_guard lock(m_healthMutex);
+    m_lastWriteFailure.clear();
 }
 
 // ---- Writing
@@ -120,14 +210,17 @@ bool CoreDataManager::createItem(const ClipboardItem &item)
             SqliteTransaction transaction(db);
             if (itemRecords::find(db, item.id)) {
                 diag(QStringLiteral("⚠️ Clipboard item already exists: ") + uuidString(item.id));
+                noteWriteSuccess();
                 return true;
             }
             itemRecords::insertUnlessStored(db, itemEntityFrom(item));
             transaction.commit();
         } catch (const std::exception &error) {
             diag(QStringLiteral("❌ Failed to create clipboard item: ") + errorText(error));
+            noteWriteFailure(error);
             return false;
         }
+        noteWriteSuccess();
         diag(QStringLiteral("✅ Created and saved clipboard item: ") + uuidString(item.id));
         return true;
     });
@@ -145,11 +238,13 @@ void CoreDataManager::batchInsertItems(const QList<ClipboardItem> &items, BatchC
         BatchInsertResult result;
         try {
             if (!storeReady)
-                throw SqliteError(SQLITE_CANTOPEN, QStringLiteral("The item store is not available: ") + m_storePath);
+                throwUnavailable();
             result = insertBatch(items);
+            noteWriteSuccess();
         } catch (const std::exception &error) {
             result = {};
             diag(QStringLiteral("❌ Failed to batch insert clipboard items: ") + errorText(error));
+            noteWriteFailure(error);
         }
         if (onFinished)
             QMetaObject::invokeMethod(this, [onFinished, result] { onFinished(result); }, Qt::QueuedConnection);
@@ -211,27 +306,18 @@ void CoreDataManager::updateItemEntity(const ClipboardItemEntity &record)
     });
 }
 
-void CoreDataManager::deleteItemEntity(const ClipboardItemEntity &record)
-{
-    onOwnerThread([&] {
-        if (record.recordId > 0) {
-            m_pendingUpdates.erase(record.recordId);
-            m_pendingDeletions.insert(record.recordId);
-        }
-        saveContext();
-    });
-}
+bool CoreDataManager::deleteItemEntity(const ClipboardItemEntity &record) { return deleteItemEntities({record}); }
 
-void CoreDataManager::deleteItemEntities(const QList<ClipboardItemEntity> &records)
+bool CoreDataManager::deleteItemEntities(const QList<ClipboardItemEntity> &records)
 {
-    onOwnerThread([&] {
+    return onOwnerThread([&] {
         for (const ClipboardItemEntity &record : records) {
             if (record.recordId > 0) {
                 m_pendingUpdates.erase(record.recordId);
                 m_pendingDeletions.insert(record.recordId);
             }
         }
-        saveContext();
+        return saveContext();
     });
 }
 
@@ -243,9 +329,11 @@ std::optional<QList<QUuid>> CoreDataManager::deleteItemsOlderThan(const QDateTim
             SqliteTransaction transaction(db);
             QList<QUuid> ids = itemRecords::removeOlderThan(db, cutoff);
             transaction.commit();
+            noteWriteSuccess();
             return ids;
         } catch (const std::exception &error) {
             diag(QStringLiteral("❌ Failed to delete old clipboard items: ") + errorText(error));
+            noteWriteFailure(error);
             return std::nullopt;
         }
     });
@@ -287,6 +375,7 @@ bool CoreDataManager::deleteAllItems()
             transaction.commit();
         } catch (const std::exception &error) {
             diag(QStringLiteral("❌ Failed to delete all clipboard items: ") + errorText(error));
+            noteWriteFailure(error);
             return false;
         }
         diag(QStringLiteral("🧹 Deleted all %1 clipboard items from Core Data").arg(deleted));
@@ -297,8 +386,10 @@ bool CoreDataManager::deleteAllItems()
             diag(QStringLiteral("❌ Failed to empty the item store's log, deleted items stay in it until the next "
                                 "checkpoint: ") +
                  errorText(error));
+            noteWriteFailure(error);
             return false;
         }
+        noteWriteSuccess();
         compactIfMostlyFree();
         return true;
     });
@@ -309,11 +400,11 @@ bool CoreDataManager::hasChanges()
     return onOwnerThread([this] { return !m_pendingUpdates.empty() || !m_pendingDeletions.empty(); });
 }
 
-void CoreDataManager::saveContext()
+bool CoreDataManager::saveContext()
 {
-    onOwnerThread([this] {
+    return onOwnerThread([this] {
         if (m_pendingUpdates.empty() && m_pendingDeletions.empty())
-            return;
+            return true;
         const auto updates = std::exchange(m_pendingUpdates, {});
         const auto deletions = std::exchange(m_pendingDeletions, {});
         try {
@@ -326,9 +417,12 @@ void CoreDataManager::saveContext()
             transaction.commit();
         } catch (const std::exception &error) {
             diag(QStringLiteral("❌ Failed to save Core Data context: ") + errorText(error));
-            return;
+            noteWriteFailure(error);
+            return false;
         }
+        noteWriteSuccess();
         diag(QStringLiteral("✅ Core Data context saved successfully"));
+        return true;
     });
 }
 

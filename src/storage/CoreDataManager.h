@@ -11,6 +11,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <type_traits>
 
@@ -33,9 +35,13 @@ struct BatchInsertResult {
 // owner must not itself be waiting for that caller). batchInsertItems writes through a second
 // connection on a background thread.
 //
-// A store that cannot be opened is fatal: the failure is logged and the fatal-error handler gets
-// a message naming the file. The default handler prints it and ends the process; if a handler
-// returns (tests do), every operation then fails and logs as its fetch or save would.
+// Opening checks the file (SQLite's quick check). A damaged store is not written to: it is kept
+// aside as "Snipbrook.sqlite.damaged-<time>" (with its -wal and -shm files), the move is logged,
+// and a new store starts in its place. A store that cannot be opened otherwise (no access, a
+// newer schema version) is fatal: the failure is logged and the fatal-error handler gets a
+// message naming the file. The default handler prints it and ends the process; if a handler
+// returns (tests do), every operation then fails and logs as its fetch or save would. A file
+// whose tables someone else made is not fatal but never used: every operation fails and logs.
 class CoreDataManager : public QObject {
     Q_OBJECT
 
@@ -48,6 +54,13 @@ public:
     ~CoreDataManager() override;
 
     QString storePath() const { return m_storePath; }
+
+    // Where a damaged store found at opening was kept; nothing when none was.
+    std::optional<QString> setAsideDamagedStore() const;
+    // The storage state for status: "failing (<cause>)" while the store cannot be used or its last
+    // write failed (until a write succeeds), otherwise workingState; either with a note of a
+    // damaged store kept aside. Safe on any thread.
+    QString healthText(const QString &workingState) const;
 
     // Inserts the item unless its id is stored already (then it logs that, changes nothing and
     // still succeeds). False only when writing failed.
@@ -75,10 +88,11 @@ public:
     // Records the entity's fields (found by recordId) as an unsaved change of the main connection;
     // saveContext writes them. Fetches return what is saved.
     void updateItemEntity(const ClipboardItemEntity &record);
-    // Deletes the record with its metadata record, then saves.
-    void deleteItemEntity(const ClipboardItemEntity &record);
-    // Deletes the records with their metadata records in one save (one transaction).
-    void deleteItemEntities(const QList<ClipboardItemEntity> &records);
+    // Deletes the record with its metadata record, then saves; false when saving failed.
+    bool deleteItemEntity(const ClipboardItemEntity &record);
+    // Deletes the records with their metadata records in one save (one transaction); false when
+    // saving failed.
+    bool deleteItemEntities(const QList<ClipboardItemEntity> &records);
     // Deletes every record in one transaction and drops the unsaved changes, then empties the
     // write-ahead log into the store file, so that no deleted text stays readable in either file
     // (every connection overwrites deleted content). False when a step failed; each failure is
@@ -93,8 +107,8 @@ public:
     void compactIfMostlyFree();
     bool hasChanges();
     // Writes the unsaved changes in one transaction and logs the outcome; nothing to do without
-    // changes. Failed changes are dropped, not retried.
-    void saveContext();
+    // changes. False when writing failed: failed changes are dropped, not retried.
+    bool saveContext();
 
     // The item a record stands for; a record lacking a required field gives a placeholder.
     static ClipboardItem makeClipboardItem(const ClipboardItemEntity &record);
@@ -108,6 +122,14 @@ private:
     // The main connection, opened on first use. Throws SqliteError when the store is unavailable.
     SqliteDatabase &database();
     void openStore();
+    // A checked, configured and upgraded connection; a damaged file is set aside first. Throws
+    // SqliteError (ForeignItemStoreError for someone else's tables).
+    std::unique_ptr<SqliteDatabase> openCheckedConnection();
+    [[noreturn]] void throwUnavailable() const;
+
+    // The health that status reports; each write ends with one of these.
+    void noteWriteFailure(const std::exception &error);
+    void noteWriteSuccess();
 
     // Runs the work on the owner's thread, blocking a caller on another thread until it is done.
     template <typename Work>
@@ -134,6 +156,12 @@ private:
     QThreadPool m_batchPool;
     std::unique_ptr<SqliteDatabase> m_backgroundDatabase; // used only by m_batchPool's tasks
     std::atomic_bool m_checkpointPending = false;
+
+    // Written on the owner's thread and the background thread, read by status on any thread.
+    mutable std::mutex m_healthMutex;
+    QString m_unavailableReason; // why the store cannot be used at all
+    QString m_lastWriteFailure;
+    std::optional<QString> m_setAsidePath;
 };
 
 template <typename Work>

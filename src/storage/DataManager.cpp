@@ -36,10 +36,13 @@ QJsonArray readJsonArray(const QString &path)
     return document.array();
 }
 
-QString elementError(qsizetype index, const QString &path, const QString &what)
+// One line for the elements of a file that were left out, so one bad entry costs only itself.
+void logSkipped(qsizetype skipped, const QString &fileName)
 {
-    return QStringLiteral("The element at index ") + QString::number(index) + QStringLiteral(" of ") + path +
-           QStringLiteral(" is not ") + what;
+    if (skipped > 0)
+        diag(QStringLiteral("⚠️ Skipped %1 unreadable %2 in %3")
+                 .arg(skipped)
+                 .arg(skipped == 1 ? QStringLiteral("entry") : QStringLiteral("entries"), fileName));
 }
 
 } // namespace
@@ -53,15 +56,14 @@ QList<ClipboardItem> DataManager::loadLegacyItems() const
         const QJsonArray array = readJsonArray(path);
         QList<ClipboardItem> items;
         items.reserve(array.size());
-        for (qsizetype i = 0; i < array.size(); ++i) {
-            const QJsonValue value = array.at(i);
+        for (const QJsonValue &value : array) {
             std::optional<ClipboardItem> item;
             if (value.isObject())
                 item = ClipboardItem::fromJson(value.toObject());
-            if (!item)
-                throw LegacyFileError(elementError(i, path, QStringLiteral("a valid clipboard item")));
-            items.append(std::move(*item));
+            if (item)
+                items.append(std::move(*item));
         }
+        logSkipped(array.size() - items.size(), clipboardDataFileName);
         diag(QStringLiteral("✅ Loaded ") + QString::number(items.size()) + QStringLiteral(" clipboard items from storage"));
         return items;
     } catch (const std::exception &error) { // also a file too big to hold in memory
@@ -76,14 +78,15 @@ QSet<QUuid> DataManager::loadLegacyFavorites() const
     try {
         const QJsonArray array = readJsonArray(path);
         QSet<QUuid> ids;
-        for (qsizetype i = 0; i < array.size(); ++i) {
-            const QJsonValue value = array.at(i);
-            const auto id = value.isString() ? parseUuid(value.toString()) : std::nullopt;
-            if (!id)
-                throw LegacyFileError(elementError(i, path, QStringLiteral("a UUID")));
-            ids.insert(*id);
+        qsizetype listed = 0; // repeated ids count, as they always have
+        for (const QJsonValue &value : array) {
+            if (const auto id = value.isString() ? parseUuid(value.toString()) : std::nullopt) {
+                ids.insert(*id);
+                ++listed;
+            }
         }
-        diag(QStringLiteral("✅ Loaded ") + QString::number(array.size()) + QStringLiteral(" favorites"));
+        logSkipped(array.size() - listed, favoritesFileName);
+        diag(QStringLiteral("✅ Loaded ") + QString::number(listed) + QStringLiteral(" favorites"));
         return ids;
     } catch (const std::exception &error) {
         diag(QStringLiteral("⚠️ No existing favorites found or failed to load: ") + QString::fromUtf8(error.what()));

@@ -10,8 +10,9 @@
 namespace snipbrook {
 
 // Reads the history files of earlier versions from the documents folder. It never writes,
-// renames or deletes them. Reading is all-or-nothing per file: one bad element empties the
-// result. Stateless, so any thread may call it.
+// renames or deletes them. A file that is not a JSON array gives nothing; in an array, each
+// element is read on its own, and those that are not well formed are skipped, counted in one
+// log line. Stateless, so any thread may call it.
 class DataManager {
 public:
     explicit DataManager(const QString &documentsPath);
@@ -20,9 +21,9 @@ public:
     const QString clipboardDataFileName = QStringLiteral("clipboard_history.json");
     const QString favoritesFileName = QStringLiteral("favorites.json");
 
-    // The items of "clipboard_history.json" in file order; empty when missing or unreadable.
+    // The readable items of "clipboard_history.json" in file order; empty when missing or not JSON.
     QList<ClipboardItem> loadLegacyItems() const;
-    // The ids listed in "favorites.json"; empty when missing or unreadable.
+    // The readable ids listed in "favorites.json"; empty when missing or not JSON.
     QSet<QUuid> loadLegacyFavorites() const;
 };
 

@@ -110,6 +110,7 @@ QFuture<bool> HybridDataManager::saveItem(const ClipboardItem &item)
 QFuture<bool> HybridDataManager::updateItem(const ClipboardItem &item)
 {
     std::optional<ClipboardItemEntity> record = m_coreDataManager.fetchItemEntity(item.id);
+    bool stored = false;
     if (record) {
         record->content = item.content;
         record->preview = item.preview;
@@ -120,24 +121,27 @@ QFuture<bool> HybridDataManager::updateItem(const ClipboardItem &item)
         if (item.metadata)
             record->metadata = metadataEntityFrom(*item.metadata);
         m_coreDataManager.updateItemEntity(*record);
-        m_coreDataManager.saveContext();
+        stored = m_coreDataManager.saveContext();
     }
     const QString id = uuidString(item.id);
     const QFuture<void> reindexed =
         thenOn(this, m_vectorStoreManager.removeItem(item.id), [this, item] { return m_vectorStoreManager.addItem(item); });
-    return thenOn(this, reindexed, [id, stored = record.has_value()] {
-        diag(QStringLiteral("✅ Updated clipboard item: ") + id);
+    return thenOn(this, reindexed, [id, stored] {
+        diag(stored ? QStringLiteral("✅ Updated clipboard item: ") + id
+                    : QStringLiteral("❌ Failed to update clipboard item: ") + id);
         return stored;
     });
 }
 
 QFuture<bool> HybridDataManager::deleteItem(const QUuid &id)
 {
+    bool deleted = true; // an item that is not stored is deleted already
     if (const auto record = m_coreDataManager.fetchItemEntity(id))
-        m_coreDataManager.deleteItemEntity(*record);
-    return thenOn(this, m_vectorStoreManager.removeItem(id), [text = uuidString(id)] {
-        diag(QStringLiteral("✅ Deleted clipboard item: ") + text);
-        return true;
+        deleted = m_coreDataManager.deleteItemEntity(*record);
+    return thenOn(this, m_vectorStoreManager.removeItem(id), [text = uuidString(id), deleted] {
+        diag(deleted ? QStringLiteral("✅ Deleted clipboard item: ") + text
+                     : QStringLiteral("❌ Failed to delete clipboard item: ") + text);
+        return deleted;
     });
 }
 

@@ -59,8 +59,10 @@ public:
 
     // Stores the item, then indexes it; an item the store refuses is not indexed.
     QFuture<bool> saveItem(const ClipboardItem &item) override;
-    // Overwrites the stored record (if any) and re-indexes the item.
+    // Overwrites the stored record (if any) and re-indexes the item; false when no record was
+    // stored or the store could not write it.
     QFuture<bool> updateItem(const ClipboardItem &item) override;
+    // False only when the store could not delete a stored record.
     QFuture<bool> deleteItem(const QUuid &id) override;
     // Deletes every record (one transaction) and empties the index. The legacy files stay
     // imported: the flag remains set, so deleted history never comes back.

@@ -2,9 +2,12 @@
 
 #include "Sqlite.h"
 
+#include <QStringList>
+
 #include <sqlite3.h>
 
 #include <array>
+#include <initializer_list>
 
 namespace snipbrook {
 namespace {
@@ -53,7 +56,64 @@ constexpr std::array<const char *, itemStoreSchemaVersion> upgradeSteps{
     )sql",
 };
 
+// The columns that reads and writes rely on, the same in every version since 1.
+struct TableColumns {
+    const char *table;
+    std::initializer_list<const char *> columns;
+};
+const std::array<TableColumns, 2> requiredColumns{{
+    {"ClipboardItemEntity",
+     {"recordId", "id", "type", "content", "preview", "timestamp", "isFavorite", "foldedContent", "foldedPreview"}},
+    {"ClipboardMetadataEntity",
+     {"recordId", "clipboardItem", "size", "fileCount", "colorValue", "url", "language", "sourceApp",
+      "sourceAppBundle", "sourceProcessID", "embeddingVersion"}},
+}};
+
+QStringList columnsOf(SqliteDatabase &db, const char *table)
+{
+    auto statement = db.query("SELECT name FROM pragma_table_info(?1)");
+    statement->bind(1, QString::fromLatin1(table));
+    QStringList names;
+    while (statement->step())
+        names.append(statement->text(0));
+    return names;
+}
+
 } // namespace
+
+std::optional<QString> findItemStoreDamage(SqliteDatabase &db)
+{
+    // quick_check(1): stop at the first problem. It skips the slow index-content comparison of a
+    // full integrity_check but reads every page.
+    const QString result = db.queryText("PRAGMA quick_check(1)");
+    if (result == QLatin1String("ok"))
+        return std::nullopt;
+    return result.simplified(); // its report spans lines; a log line must not
+}
+
+// Tables of our names in a file at version 0 were made by someone else (our first step creates
+// them together with the version); at a later version each must have our columns.
+void rejectForeignItemStore(SqliteDatabase &db)
+{
+    const qint64 version = db.queryInteger("PRAGMA user_version");
+    if (version < 0 || version > itemStoreSchemaVersion)
+        return; // a newer build's store, which upgradeItemStoreSchema refuses as such
+    for (const auto &[table, columns] : requiredColumns) {
+        const QStringList present = columnsOf(db, table);
+        QStringList missing;
+        for (const char *column : columns)
+            if (!present.contains(QLatin1String(column)))
+                missing.append(QLatin1String(column));
+        const bool foreign = version == 0 ? !present.isEmpty() : !missing.isEmpty();
+        if (!foreign)
+            continue;
+        QString problem = db.path() + QStringLiteral(" holds a table ") + QLatin1String(table) +
+                          QStringLiteral(" that Snipbrook did not make");
+        if (version > 0)
+            problem += QStringLiteral(" (it lacks ") + missing.join(QStringLiteral(", ")) + QLatin1Char(')');
+        throw ForeignItemStoreError(SQLITE_ERROR, problem);
+    }
+}
 
 void configureItemStoreConnection(SqliteDatabase &db)
 {

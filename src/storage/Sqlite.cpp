@@ -38,6 +38,12 @@ SqliteError::SqliteError(int code, const QString &message)
 {
 }
 
+bool SqliteError::isDamage() const
+{
+    const int primary = m_code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
 // ---- SqliteStatement
 
 SqliteStatement::SqliteStatement(sqlite3 *db, const std::string &sql) : m_db(db)
@@ -216,6 +222,8 @@ void SqliteDatabase::checkpointAndTruncateLog()
         throw SqliteError(rc, QStringLiteral("Cannot empty the write-ahead log of ") + m_path + QStringLiteral(": ") +
                                   libraryMessage(m_db, rc));
 }
+
+void SqliteDatabase::keepLogOnClose() { sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr); }
 
 qint64 SqliteDatabase::lastInsertRowId() const { return sqlite3_last_insert_rowid(m_db); }
 

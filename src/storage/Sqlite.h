@@ -20,6 +20,8 @@ public:
     SqliteError(int code, const QString &message);
     int code() const { return m_code; }
     QString message() const { return QString::fromUtf8(what()); }
+    // The file is damaged or is not a database at all (SQLITE_CORRUPT, SQLITE_NOTADB).
+    bool isDamage() const;
 
 private:
     int m_code;
@@ -108,6 +110,9 @@ public:
     // waiting (within the busy time-out) for other connections to finish their reads and writes.
     // Throws SqliteError when the log could not be emptied.
     void checkpointAndTruncateLog();
+    // Closing then leaves the write-ahead log as it is instead of copying it into the database
+    // file, so that a damaged store is kept exactly as it was found.
+    void keepLogOnClose();
 
     qint64 lastInsertRowId() const;
     int changes() const;

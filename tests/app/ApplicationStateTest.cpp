@@ -1,6 +1,10 @@
 #include "AppStateFixture.h"
 
 #include "search/SimilaritySearchKitManager.h"
+#include "support/FullDisk.h"
+
+#include <QDir>
+#include <QFile>
 
 using namespace snipbrook;
 using namespace snipbrook::test;
@@ -32,6 +36,34 @@ TEST_F(ApplicationStateTest, StatusSaysLoadingUntilTheHistoryIsThere)
     EXPECT_TRUE(state->statusText().contains(QStringLiteral("Items: loading")));
     ASSERT_TRUE(waitFor([&] { return state->clipboard().isLoaded(); }));
     EXPECT_TRUE(state->statusText().contains(QStringLiteral("Items: 3 (favourites: 0, limit: 1000)")));
+}
+
+TEST_F(ApplicationStateTest, StatusSaysTheStorageIsFailingWhileWritesFail)
+{
+    seed(3);
+    const FullDisk full;
+    create();
+    ASSERT_TRUE(waitFor([&] { return state->storage().isInitialized(); }));
+    ClipboardItem large{QUuid::createUuid(), ClipboardItemType::text, QStringLiteral("no room ").repeated(30000),
+                        QStringLiteral("no room"), clock.now(), {}, false};
+    QFuture<bool> saved = state->storage().saveItem(large);
+    ASSERT_TRUE(waitFor([&] { return saved.isFinished(); }));
+    EXPECT_FALSE(saved.result());
+    EXPECT_TRUE(state->statusText().contains(QStringLiteral("\nStorage: failing (database or disk is full)\n")))
+        << state->statusText().toStdString();
+}
+
+TEST_F(ApplicationStateTest, StatusNamesADamagedStoreKeptAside)
+{
+    ASSERT_TRUE(QDir().mkpath(paths().dataDir));
+    QFile damaged(paths().dataDir + QStringLiteral("/Snipbrook.sqlite"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) == 4096);
+    damaged.close();
+    create();
+    ASSERT_TRUE(waitFor([&] { return state->storage().isInitialized(); }));
+    EXPECT_TRUE(state->statusText().contains(QStringLiteral("\nStorage: ready (a damaged store was kept as ") +
+                                             paths().dataDir + QStringLiteral("/Snipbrook.sqlite.damaged-")))
+        << state->statusText().toStdString();
 }
 
 } // namespace

@@ -5,11 +5,13 @@
 #include "support/WaitFor.h"
 
 #include "model/Uuid.h"
+#include "storage/Sqlite.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -85,6 +87,12 @@ protected:
         file.write(bytes);
     }
 
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QString backup(const char *name = "") const { return QDir(documents.filePath("json_backup")).filePath(name); }
 
     int indexEntries()
@@ -107,8 +115,11 @@ protected:
 
 TEST_F(Installation, FirstStartWithoutUsableLegacyFilesSetsTheFlagAndMakesNoBackup)
 {
-    write(documents.filePath("clipboard_history.json"), "[{\"id\": 1}"); // corrupt: nothing to import
+    const QString history = documents.filePath("clipboard_history.json");
+    write(history, "[{\"id\": 1}"); // corrupt: nothing to import
     startAndWait();
+    QFile kept(history); // left where it is, as it is
+    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "[{\"id\": 1}");
     EXPECT_TRUE(preferences.boolean(flag));
     EXPECT_FALSE(hybrid->isMigrating());
     EXPECT_EQ(hybrid->migrationProgress(), 1.0);
@@ -157,6 +168,30 @@ TEST_F(Installation, MigrationImportsInChunksWithFavouritesFromTheFavouritesFile
     EXPECT_EQ(indexEntries(), 119);
     for (const char *name : {"clipboard_history_backup.json", "favorites_backup.json"})
         EXPECT_EQ(QFile::permissions(backup(name)) & 0x0FFF, QFileDevice::ReadUser | QFileDevice::WriteUser) << name;
+}
+
+TEST_F(Installation, OneUnreadableEntryCostsOnlyItselfAndTheFilesAreBackedUp)
+{
+    QList<ClipboardItem> items = legacyItems(200);
+    writeLegacy(items, {items[3].id, items[150].id});
+    QJsonArray history = QJsonDocument::fromJson(readFile(documents.filePath("clipboard_history.json"))).array();
+    QJsonObject bad = history[100].toObject();
+    bad["timestamp"] = "2023-11-14"; // a date, not the seconds the format has
+    history[100] = bad;
+    write(documents.filePath("clipboard_history.json"), QJsonDocument(history).toJson());
+    write(documents.filePath("favorites.json"),
+          QJsonDocument(QJsonArray{uuidString(items[3].id), "favourite", uuidString(items[150].id)}).toJson());
+
+    startAndWait();
+    EXPECT_TRUE(log.contains("⚠️ Skipped 1 unreadable entry in clipboard_history.json"));
+    EXPECT_TRUE(log.contains("⚠️ Skipped 1 unreadable entry in favorites.json"));
+    const QList<ClipboardItem> stored = hybrid->loadItems(std::nullopt);
+    EXPECT_EQ(stored.size(), 199);
+    EXPECT_FALSE(std::any_of(stored.begin(), stored.end(), [&](const ClipboardItem &s) { return s.id == items[100].id; }));
+    EXPECT_EQ(hybrid->loadFavoriteItems().size(), 2);
+    EXPECT_TRUE(preferences.boolean(flag));
+    for (const char *name : {"clipboard_history_backup.json", "favorites_backup.json"})
+        EXPECT_TRUE(QFileInfo::exists(backup(name))) << name;
 }
 
 TEST_F(Installation, AnExistingBackupFailsTheBackupButNotTheMigration)
@@ -242,4 +277,30 @@ TEST_F(Installation, AnImportTheStoreCouldNotSaveRunsAgainAtTheNextStart)
     startAndWait();
     EXPECT_TRUE(preferences.boolean(flag));
     EXPECT_EQ(hybrid->loadItems(std::nullopt).size(), 3);
+}
+
+TEST_F(Installation, UpdatesAndDeletionsTheStoreRefusedFinishWithFalse)
+{
+    preferences.setBoolean(flag, true);
+    startAndWait();
+    ClipboardItem note = item(1, "meeting notes");
+    await(hybrid->saveItem(note));
+    SqliteDatabase(store->storePath(), false)
+        .execute("CREATE TRIGGER refuseUpdates BEFORE UPDATE ON ClipboardItemEntity "
+                 "BEGIN SELECT RAISE(ABORT, 'refused'); END;"
+                 "CREATE TRIGGER refuseDeletions BEFORE DELETE ON ClipboardItemEntity "
+                 "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+
+    note.content = "edited notes";
+    QFuture<bool> updated = hybrid->updateItem(note);
+    await(updated);
+    EXPECT_FALSE(updated.result());
+    QFuture<bool> deleted = hybrid->deleteItem(note.id);
+    await(deleted);
+    EXPECT_FALSE(deleted.result());
+    EXPECT_EQ(log.count("❌ Failed to update clipboard item: "), 1);
+    EXPECT_EQ(log.count("❌ Failed to delete clipboard item: "), 1);
+    const QList<ClipboardItem> stored = hybrid->loadItems(std::nullopt);
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored[0].content, "meeting notes");
 }

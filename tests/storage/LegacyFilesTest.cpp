@@ -46,27 +46,48 @@ TEST_F(LegacyFiles, HistoryIsReadInFileOrder)
     EXPECT_EQ(items[1].content, QStringLiteral("second"));
 }
 
-TEST_F(LegacyFiles, AMissingFileOneBadElementOrABrokenFileEmptiesTheHistory)
+TEST_F(LegacyFiles, UnreadableEntriesAreSkippedOneByOne)
+{
+    QByteArray withBadEntries = twoItems;
+    withBadEntries.replace(R"("timestamp": 700000000.25)", R"("timestamp": "last tuesday")");
+    withBadEntries.replace("\n]", ",\n  1, {\"id\": \"x\"}, \n  {\"id\": \"9d0e4bd6-1c5e-4e0f-9a64-3b1f3c2a7d10\", "
+                                  "\"type\": \"text\", \"content\": \"third\", \"preview\": \"third\", "
+                                  "\"timestamp\": 1, \"isFavorite\": false}\n]");
+    write("clipboard_history.json", withBadEntries);
+    const QList<ClipboardItem> items = legacy.loadLegacyItems();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].content, QStringLiteral("second"));
+    EXPECT_EQ(items[1].content, QStringLiteral("third"));
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ Skipped 3 unreadable entries in clipboard_history.json")));
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ Loaded 2 clipboard items from storage")));
+}
+
+TEST_F(LegacyFiles, AMissingFileOrOneThatIsNoJsonArrayGivesNothing)
 {
     EXPECT_TRUE(legacy.loadLegacyItems().isEmpty());
-    QByteArray withoutFlag = twoItems;
-    withoutFlag.replace(R"(, "isFavorite": false)", "");
-    for (const QByteArray &bytes : {withoutFlag, twoItems.left(twoItems.size() / 2), QByteArray(R"({"items": []})"),
-                                    QByteArray("[1]"), QByteArray("")}) {
+    for (const QByteArray &bytes :
+         {twoItems.left(twoItems.size() / 2), QByteArray(R"({"items": []})"), QByteArray("")}) {
         write("clipboard_history.json", bytes);
         EXPECT_TRUE(legacy.loadLegacyItems().isEmpty()) << bytes.constData();
     }
-    EXPECT_EQ(log.count(QStringLiteral("⚠️ No existing clipboard data found or failed to load: ")), 6);
+    EXPECT_EQ(log.count(QStringLiteral("⚠️ No existing clipboard data found or failed to load: ")), 4);
 }
 
-TEST_F(LegacyFiles, FavoritesCountDuplicatesButSetThemOnce)
+TEST_F(LegacyFiles, FavoritesCountDuplicatesButSetThemOnceAndSkipWhatIsNoId)
 {
     EXPECT_TRUE(legacy.loadLegacyFavorites().isEmpty());
     write("favorites.json", R"(["0b7a4c9e-5c1d-4e2f-8a3b-9c8d7e6f5a4b", "0B7A4C9E-5C1D-4E2F-8A3B-9C8D7E6F5A4B"])");
-    EXPECT_EQ(legacy.loadLegacyFavorites(), QSet<QUuid>{QUuid(QStringLiteral("0B7A4C9E-5C1D-4E2F-8A3B-9C8D7E6F5A4B"))});
+    const QSet<QUuid> one{QUuid(QStringLiteral("0B7A4C9E-5C1D-4E2F-8A3B-9C8D7E6F5A4B"))};
+    EXPECT_EQ(legacy.loadLegacyFavorites(), one);
     EXPECT_TRUE(log.contains(QStringLiteral("✅ Loaded 2 favorites")));
 
-    write("favorites.json", R"(["0b7a4c9e-5c1d-4e2f-8a3b-9c8d7e6f5a4b", "not-an-id"])");
+    log.clear();
+    write("favorites.json", R"(["not-an-id", "0b7a4c9e-5c1d-4e2f-8a3b-9c8d7e6f5a4b", 7])");
+    EXPECT_EQ(legacy.loadLegacyFavorites(), one);
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ Skipped 2 unreadable entries in favorites.json")));
+    EXPECT_TRUE(log.contains(QStringLiteral("✅ Loaded 1 favorites")));
+
+    write("favorites.json", R"(["0b7a4c9e-5c1d-4e2f-8a3b)");
     EXPECT_TRUE(legacy.loadLegacyFavorites().isEmpty());
-    EXPECT_EQ(log.count(QStringLiteral("⚠️ No existing favorites found or failed to load: ")), 2);
+    EXPECT_EQ(log.count(QStringLiteral("⚠️ No existing favorites found or failed to load: ")), 1);
 }
