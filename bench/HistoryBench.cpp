@@ -40,6 +40,10 @@ public:
     QList<ClipboardItem> loadFavoriteItems() override { return {}; }
     std::optional<ClipboardItem> loadItem(const QUuid &) override { return std::nullopt; }
     QFuture<bool> saveItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
+    QFuture<BatchInsertResult> saveItems(const QList<ClipboardItem> &items) override
+    {
+        return QtFuture::makeReadyFuture(BatchInsertResult{true, int(items.size()), 0});
+    }
     QFuture<bool> updateItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
     QFuture<bool> deleteItem(const QUuid &) override { return QtFuture::makeReadyFuture(true); }
     QFuture<bool> resetAllData() override { return QtFuture::makeReadyFuture(true); }

@@ -1,6 +1,7 @@
 #include "CommandHandler.h"
 
 #include "ItemListing.h"
+#include "ItemsFile.h"
 #include "capture/ClipboardManager.h"
 #include "config/ConfigurationManager.h"
 #include "core/Async.h"
@@ -8,6 +9,7 @@
 #include "model/Uuid.h"
 
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
@@ -31,11 +33,16 @@ CliResponse settingsNotSaved()
     return CliResponse::failed(QStringLiteral("snipbrook: the settings file could not be written, nothing changed"));
 }
 
+// An import reads its whole file at once: a quarter of a gigabyte is far more than any history.
+constexpr qint64 maxImportFileBytes = 256LL * 1024 * 1024;
+// One item may be as large as one request to the instance.
+constexpr qint64 maxItemBytes = maxRequestBytes;
+
 bool needsHistory(const QString &command)
 {
     static const QStringList commands{QStringLiteral("list"),   QStringLiteral("search"),   QStringLiteral("copy"),
-                                      QStringLiteral("add"),    QStringLiteral("delete"),   QStringLiteral("favorite"),
-                                      QStringLiteral("dedupe"), QStringLiteral("clear")};
+                                      QStringLiteral("add"),    QStringLiteral("import"),   QStringLiteral("delete"),
+                                      QStringLiteral("favorite"), QStringLiteral("dedupe"), QStringLiteral("clear")};
     return commands.contains(command);
 }
 
@@ -61,6 +68,8 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
         copy(args, reply);
     } else if (command == QLatin1String("add")) {
         add(args, reply);
+    } else if (command == QLatin1String("import")) {
+        importFile(args, reply);
     } else if (command == QLatin1String("delete")) {
         remove(args, reply);
     } else if (command == QLatin1String("favorite")) {
@@ -180,6 +189,10 @@ void CommandHandler::copy(const QJsonObject &args, const InstanceServer::Reply &
 
 void CommandHandler::add(const QJsonObject &args, const InstanceServer::Reply &reply)
 {
+    if (args.value(QLatin1String("lines")).toBool()) {
+        addLines(args.value(QLatin1String("text")).toString(), reply);
+        return;
+    }
     const auto item = m_clipboard.itemForText(args.value(QLatin1String("text")).toString());
     if (!item) {
         reply(CliResponse::failed(QStringLiteral("snipbrook: nothing to add, the text is blank")));
@@ -187,6 +200,68 @@ void CommandHandler::add(const QJsonObject &args, const InstanceServer::Reply &r
     }
     answerWhenStored(m_clipboard.addItem(*item), reply,
                      QStringLiteral("Added ") + uuidString(item->id) + QStringLiteral(" (") + rawValue(item->type) + QLatin1Char(')'));
+}
+
+void CommandHandler::addLines(const QString &text, const InstanceServer::Reply &reply)
+{
+    QList<ClipboardItem> items;
+    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (const auto item = m_clipboard.itemForText(line.toString()))
+            items.append(*item);
+    }
+    if (items.isEmpty()) {
+        reply(CliResponse::failed(QStringLiteral("snipbrook: nothing to add, every line is blank")));
+        return;
+    }
+    whenFinished(m_clipboard.addItems(items), this, [reply, count = items.size()](const QFuture<BatchInsertResult> &future) {
+        if (future.resultCount() == 0 || !future.result().saved) {
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the items could not be stored (see the log)")));
+            return;
+        }
+        reply(CliResponse::ok(QStringLiteral("Added %1 item%2.").arg(count).arg(count == 1 ? "" : "s")));
+    });
+}
+
+void CommandHandler::importFile(const QJsonObject &args, const InstanceServer::Reply &reply)
+{
+    const QString path = args.value(QLatin1String("file")).toString();
+    const QFuture<ItemsFile> read = runOnPool(*QThreadPool::globalInstance(), [path] {
+        return readItemsFile(path, maxImportFileBytes, maxItemBytes);
+    });
+    whenFinished(read, this, [this, reply](const QFuture<ItemsFile> &future) {
+        const ItemsFile file = future.resultCount() > 0 ? future.result() : ItemsFile{QStringLiteral("the file could not be read"), {}};
+        if (file.error) {
+            reply(CliResponse::failed(QStringLiteral("snipbrook: ") + terminalField(*file.error)));
+            return;
+        }
+        QStringList skipped;
+        if (file.unreadable > 0)
+            skipped.append(QStringLiteral("%1 not in the item form").arg(file.unreadable));
+        if (file.repeated > 0)
+            skipped.append(QStringLiteral("%1 with a repeated id").arg(file.repeated));
+        if (file.tooLarge > 0)
+            skipped.append(QStringLiteral("%1 too large").arg(file.tooLarge));
+        if (file.items.isEmpty()) {
+            reply(CliResponse::failed(QStringLiteral("snipbrook: nothing to import") +
+                                      (skipped.isEmpty() ? QString() : QStringLiteral(" (skipped: ") + skipped.join(QStringLiteral(", ")) + QLatin1Char(')'))));
+            return;
+        }
+        whenFinished(m_clipboard.importItems(file.items), this,
+                     [reply, skipped](const QFuture<BatchInsertResult> &stored) {
+                         if (stored.resultCount() == 0 || !stored.result().saved) {
+                             reply(CliResponse::failed(QStringLiteral("snipbrook: the items could not be stored (see the log)")));
+                             return;
+                         }
+                         QStringList notes = skipped;
+                         if (stored.result().skipped > 0)
+                             notes.prepend(QStringLiteral("%1 already stored").arg(stored.result().skipped));
+                         reply(CliResponse::ok(QStringLiteral("Imported %1 item%2.").arg(stored.result().inserted)
+                                                   .arg(stored.result().inserted == 1 ? "" : "s") +
+                                               (notes.isEmpty() ? QString() : QStringLiteral(" Skipped: ") + notes.join(QStringLiteral(", ")) + QLatin1Char('.'))));
+                     });
+    });
 }
 
 void CommandHandler::remove(const QJsonObject &args, const InstanceServer::Reply &reply)

@@ -40,6 +40,8 @@ private:
     void search(const QJsonObject &args, const InstanceServer::Reply &reply);
     void copy(const QJsonObject &args, const InstanceServer::Reply &reply);
     void add(const QJsonObject &args, const InstanceServer::Reply &reply);
+    void addLines(const QString &text, const InstanceServer::Reply &reply);
+    void importFile(const QJsonObject &args, const InstanceServer::Reply &reply);
     void remove(const QJsonObject &args, const InstanceServer::Reply &reply);
     void favorite(const QJsonObject &args, const InstanceServer::Reply &reply);
     void dedupe(const InstanceServer::Reply &reply);

@@ -289,6 +289,76 @@ QFuture<bool> ClipboardManager::addItem(const ClipboardItem &captured)
     return m_storage.saveItem(item);
 }
 
+QFuture<BatchInsertResult> ClipboardManager::addItems(const QList<ClipboardItem> &items)
+{
+    // The newest copy of each content wins, as if the items had been copied one after another.
+    QList<QString> keys;
+    keys.reserve(items.size());
+    QHash<DuplicateKey, qsizetype> newest;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        keys.append(CanonicalContent::keyOf(items.at(i).content));
+        newest.insert({int(items.at(i).type), keys.last()}, i);
+    }
+    QList<ClipboardItem> added; // newest first
+    for (qsizetype i = items.size() - 1; i >= 0; --i)
+        if (newest.value({int(items.at(i).type), keys.at(i)}) == i)
+            added.append(items.at(i));
+    const QList<ClipboardItem> replaced = removeFromHistory([&](const ClipboardItem &existing) {
+        return newest.contains({int(existing.type), m_canonicalContent.of(existing)});
+    });
+    QHash<DuplicateKey, bool> starred;
+    for (const ClipboardItem &older : replaced)
+        if (older.isFavorite)
+            starred.insert({int(older.type), m_canonicalContent.of(older)}, true);
+    for (ClipboardItem &item : added) {
+        const QString key = CanonicalContent::keyOf(item.content);
+        item.isFavorite |= starred.value({int(item.type), key});
+        m_canonicalContent.remember(item.id, key);
+    }
+    m_history.prependAll(added.mid(0, m_maxItems));
+    for (qsizetype row = m_maxItems; row < m_history.items().size(); ++row)
+        m_canonicalContent.forget(m_history.items().at(row).id);
+    m_history.truncate(m_maxItems);
+    historyChanged(true);
+
+    for (const ClipboardItem &older : replaced) {
+        similaritySearchManager().removeItem(older.id);
+        m_storage.deleteItem(older.id);
+    }
+    similaritySearchManager().indexItems(added.mid(0, m_maxItems));
+    // Stored oldest first, so the store's order (time, then insertion) matches the history's.
+    QList<ClipboardItem> oldestFirst(added.crbegin(), added.crend());
+    return m_storage.saveItems(oldestFirst);
+}
+
+QFuture<BatchInsertResult> ClipboardManager::importItems(const QList<ClipboardItem> &items)
+{
+    const QFuture<BatchInsertResult> stored = m_storage.saveItems(items);
+    return thenOn(this, stored, [this, items](const BatchInsertResult &result) {
+        if (!result.saved || result.inserted == 0)
+            return result;
+        QSet<QUuid> present;
+        for (const ClipboardItem &item : m_history.items())
+            present.insert(item.id);
+        QList<ClipboardItem> merged = m_history.items();
+        QList<ClipboardItem> shown;
+        for (const ClipboardItem &item : items)
+            if (!present.contains(item.id) && item.timestamp.isValid())
+                merged.append(item);
+        std::stable_sort(merged.begin(), merged.end(),
+                         [](const ClipboardItem &a, const ClipboardItem &b) { return a.timestamp > b.timestamp; });
+        merged.resize(std::min<qsizetype>(merged.size(), m_maxItems));
+        for (const ClipboardItem &item : merged)
+            if (!present.contains(item.id))
+                shown.append(item);
+        m_canonicalContent.replace(CanonicalContent::keysOf(merged));
+        m_history.reset(std::move(merged));
+        historyChanged(true);
+        similaritySearchManager().indexItems(shown);
+        return result;
+    });
+}
+
 QList<ClipboardItem> ClipboardManager::removeFromHistory(const std::function<bool(const ClipboardItem &)> &pick)
 {
     QList<ClipboardItem> removed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CanonicalContent.h"
+#include "core/HistoryStorage.h"
 #include "HistoryModel.h"
 
 #include "model/ClipboardContentResult.h"
@@ -28,7 +29,7 @@
 namespace snipbrook {
 
 class ConfigurationManager;
-class HistoryStorage;
+
 class LocalAISearchManager;
 class SemanticSearcher;
 class SimilaritySearchKitManager;
@@ -104,6 +105,12 @@ public:
     // Records an item at the top, dropping older items with the same content and kind and
     // trimming the list to maxItems.
     QFuture<bool> addItem(const ClipboardItem &item);
+    // Records many items at once, oldest first, as if each had been copied in turn: the newest
+    // copy of each content stays, on top. They are stored in one transaction; the future says so.
+    QFuture<BatchInsertResult> addItems(const QList<ClipboardItem> &items);
+    // Records items from elsewhere (an import) with their own ids and times: stored in one
+    // transaction (ids already stored skipped) and placed in the history by time.
+    QFuture<BatchInsertResult> importItems(const QList<ClipboardItem> &items);
     // The item a copy of this text from no particular application would record; nothing for
     // blank text. Record it with addItem.
     std::optional<ClipboardItem> itemForText(const QString &text) const;

@@ -61,6 +61,15 @@ void HistoryModel::prepend(const ClipboardItem &item)
     endInsertRows();
 }
 
+void HistoryModel::prependAll(const QList<ClipboardItem> &items)
+{
+    if (items.isEmpty())
+        return;
+    beginInsertRows({}, 0, int(items.size() - 1));
+    m_items = items + m_items;
+    endInsertRows();
+}
+
 qsizetype HistoryModel::removeIf(const std::function<bool(const ClipboardItem &)> &pick)
 {
     qsizetype removed = 0;

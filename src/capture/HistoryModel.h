@@ -36,6 +36,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     void prepend(const ClipboardItem &item);
+    // Puts the items, in their order, above the present ones.
+    void prependAll(const QList<ClipboardItem> &items);
     // Removes every item the predicate picks, one contiguous run of rows at a time; the count.
     qsizetype removeIf(const std::function<bool(const ClipboardItem &)> &pick);
     // Keeps the first `count` items.

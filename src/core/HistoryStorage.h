@@ -10,6 +10,13 @@
 
 namespace snipbrook {
 
+// What became of storing a batch of items.
+struct BatchInsertResult {
+    bool saved = false;  // false: the batch failed and nothing of it was stored
+    int inserted = 0;    // records written
+    int skipped = 0;     // items whose id was already stored (or repeated within the batch)
+};
+
 // What the history needs of its storage facade: the durable records and the vector index kept
 // in step. Synchronous reads may be called from any thread (the store serialises them on its
 // own thread); asynchronous operations return a future that finishes when all their work is
@@ -32,6 +39,9 @@ public:
     // Each future finishes once all the operation's work is done (the record, then the index),
     // with false when the item store did not take the change.
     virtual QFuture<bool> saveItem(const ClipboardItem &item) = 0;
+    // Stores the items in one transaction, off the calling thread, skipping ids already stored;
+    // the future finishes once they are stored. They are indexed afterwards in the background.
+    virtual QFuture<BatchInsertResult> saveItems(const QList<ClipboardItem> &items) = 0;
     virtual QFuture<bool> updateItem(const ClipboardItem &item) = 0;
     virtual QFuture<bool> deleteItem(const QUuid &id) = 0;
     virtual QFuture<bool> resetAllData() = 0;

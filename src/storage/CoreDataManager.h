@@ -2,6 +2,8 @@
 
 #include "ClipboardEntities.h"
 
+#include "core/HistoryStorage.h"
+
 #include <QList>
 #include <QObject>
 #include <QThread>
@@ -19,13 +21,6 @@
 namespace snipbrook {
 
 class SqliteDatabase;
-
-// What became of one batchInsertItems call.
-struct BatchInsertResult {
-    bool saved = false;  // false: the batch failed and nothing of it was stored
-    int inserted = 0;    // records written
-    int skipped = 0;     // items whose id was already stored (or repeated within the batch)
-};
 
 // The item store: one SQLite file ("Snipbrook.sqlite" in the data folder given) holding a record
 // per history item and an optional metadata record. The file is opened on the first operation.

@@ -107,6 +107,20 @@ QFuture<bool> HybridDataManager::saveItem(const ClipboardItem &item)
     });
 }
 
+QFuture<BatchInsertResult> HybridDataManager::saveItems(const QList<ClipboardItem> &items)
+{
+    auto promise = std::make_shared<QPromise<BatchInsertResult>>();
+    promise->start();
+    m_coreDataManager.batchInsertItems(items, [self = QPointer(this), promise, items](const BatchInsertResult &result) {
+        promise->addResult(result);
+        promise->finish();
+        // One batch for all of them, and one save of the index file at its end.
+        if (self && result.saved && result.inserted > 0)
+            self->m_vectorStoreManager.addItems(items);
+    });
+    return promise->future();
+}
+
 QFuture<bool> HybridDataManager::updateItem(const ClipboardItem &item)
 {
     std::optional<ClipboardItemEntity> record = m_coreDataManager.fetchItemEntity(item.id);

@@ -59,6 +59,7 @@ public:
 
     // Stores the item, then indexes it; an item the store refuses is not indexed.
     QFuture<bool> saveItem(const ClipboardItem &item) override;
+    QFuture<BatchInsertResult> saveItems(const QList<ClipboardItem> &items) override;
     // Overwrites the stored record (if any) and re-indexes the item; false when no record was
     // stored or the store could not write it.
     QFuture<bool> updateItem(const ClipboardItem &item) override;

@@ -1,6 +1,7 @@
 // The command line against a running history, as a user types it.
 #include "AppStateFixture.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -223,6 +224,63 @@ TEST_F(CommandHandlerTest, ItemsFoundOlderThanTheHistoryCanBeCopiedFavouritedAnd
     EXPECT_EQ(run({QStringLiteral("delete"), id}).exitCode, exitDone);
     EXPECT_FALSE(state->storage().loadItem(QUuid(id)));
     EXPECT_EQ(run({QStringLiteral("delete"), id}).exitCode, exitFailed);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CommandHandlerTest, AddLinesRecordsEachLineAsIfCopiedInTurn)
+{
+    start();
+    const CliResponse added = run({QStringLiteral("add"), QStringLiteral("--lines")},
+                                  QStringLiteral("first\r\nsecond\n\n   \nfirst\nhttps://example.org\n"));
+    EXPECT_EQ(added.out, QStringLiteral("Added 4 items."));
+    QStringList texts;
+    for (const ClipboardItem &item : state->clipboard().clipboardItems())
+        texts.append(item.content);
+    EXPECT_EQ(texts, (QStringList{"https://example.org", "first", "second"})) << "the later copy of a line wins";
+    EXPECT_EQ(state->storage().loadItems(std::nullopt).size(), 3);
+    EXPECT_EQ(lines({QStringLiteral("list"), QStringLiteral("--category"), QStringLiteral("Link")}).size(), 1);
+    EXPECT_EQ(run({QStringLiteral("add"), QStringLiteral("--lines")}, QStringLiteral("\n \n")).exitCode, exitFailed);
+}
+
+TEST_F(CommandHandlerTest, ImportTakesWhatItCanAndSaysWhatItSkipped)
+{
+    start();
+    const auto itemJson = [&](const QString &content, qint64 secondsAgo, QUuid id = QUuid::createUuid()) {
+        return ClipboardItem{id, ClipboardItemType::text, content, content, clock.now().addSecs(-secondsAgo), {}, false}.toJson();
+    };
+    const QUuid repeated = QUuid::createUuid();
+    QJsonArray array{itemJson(QStringLiteral("imported older"), 7200), itemJson(QStringLiteral("imported newer"), 60, repeated),
+                     itemJson(QStringLiteral("same id again"), 30, repeated), QJsonValue(42),
+                     QJsonObject{{QStringLiteral("content"), QStringLiteral("no id")}}};
+    add(QStringLiteral("captured now"));
+    const QString path = folder.filePath(QStringLiteral("items.json"));
+    const auto write = [&](const QByteArray &bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    };
+    write(QJsonDocument(array).toJson());
+
+    EXPECT_EQ(run({QStringLiteral("import"), path}).out,
+              QStringLiteral("Imported 2 items. Skipped: 2 not in the item form, 1 with a repeated id."));
+    QStringList texts;
+    for (const ClipboardItem &item : state->clipboard().clipboardItems())
+        texts.append(item.content);
+    EXPECT_EQ(texts, (QStringList{"captured now", "imported newer", "imported older"})) << "placed by their time";
+    EXPECT_EQ(run({QStringLiteral("import"), path}).out,
+              QStringLiteral("Imported 0 items. Skipped: 2 already stored, 2 not in the item form, 1 with a repeated id."));
+
+    write("[{\"truncated\": ");
+    const CliResponse notJson = run({QStringLiteral("import"), path});
+    EXPECT_EQ(notJson.exitCode, exitFailed);
+    EXPECT_TRUE(notJson.err.contains(QStringLiteral("is not JSON"))) << notJson.err.toStdString();
+    write("{\"items\": []}");
+    EXPECT_EQ(run({QStringLiteral("import"), path}).exitCode, exitFailed);
+    EXPECT_EQ(run({QStringLiteral("import"), folder.filePath(QStringLiteral("missing.json"))}).exitCode, exitFailed);
+    EXPECT_EQ(state->storage().loadItems(std::nullopt).size(), 3) << "nothing half-imported";
 }
 
 } // namespace
