@@ -2,6 +2,7 @@
 
 #include "JsonBackup.h"
 #include "core/Async.h"
+#include "core/Memory.h"
 
 #include "model/Diagnostics.h"
 #include "model/Uuid.h"
@@ -14,10 +15,8 @@ namespace snipbrook {
 
 struct HybridDataManager::Migration {
     QList<QList<ClipboardItem>> chunks;
-    qsizetype chunksIndexed = 0;
-    int storeBatchesPending = 0;
+    qsizetype chunksStored = 0;
     bool storeFailed = false;
-    bool indexingDone = false;
     QPromise<void> promise;
 };
 
@@ -161,6 +160,9 @@ QFuture<bool> HybridDataManager::deleteItem(const QUuid &id)
 
 QFuture<bool> HybridDataManager::resetAllData()
 {
+    // A running import stops here: what it has not stored yet must not bring history back.
+    if (m_isMigrating)
+        m_migrationCancelled = true;
     const bool deleted = m_coreDataManager.deleteAllItems();
     return thenOn(this, m_vectorStoreManager.clearIndex(), [this, deleted] {
         // The user was told the deletion is permanent: the legacy files must not return.
@@ -222,31 +224,33 @@ QFuture<void> HybridDataManager::migrateFromJSON()
     return done;
 }
 
+// The chunks are stored one after another; nothing is embedded during the import. Once it is
+// done, start-up's reconciliation indexes every imported item in one background batch, which
+// writes the index file once at its end, and the history lists the items meanwhile.
 void HybridDataManager::migrateNextChunk(const std::shared_ptr<Migration> &migration)
 {
     const qsizetype count = migration->chunks.size();
-    if (migration->chunksIndexed == count) {
-        migration->indexingDone = true;
-        if (migration->storeBatchesPending == 0)
-            completeMigration(migration);
+    if (migration->chunksStored == count || m_migrationCancelled) {
+        completeMigration(migration);
         return;
     }
-    const QList<ClipboardItem> &chunk = migration->chunks.at(migration->chunksIndexed);
-
-    // The store writes the chunk on its own thread while the index embeds it.
-    ++migration->storeBatchesPending;
-    m_coreDataManager.batchInsertItems(chunk, [self = QPointer(this), migration](const BatchInsertResult &result) {
+    const QList<ClipboardItem> chunk = migration->chunks.at(migration->chunksStored);
+    m_coreDataManager.batchInsertItems(chunk, [self = QPointer(this), migration, count](const BatchInsertResult &result) {
+        if (!self)
+            return;
         migration->storeFailed |= !result.saved;
-        --migration->storeBatchesPending;
-        if (self && migration->indexingDone && migration->storeBatchesPending == 0)
-            self->completeMigration(migration);
-    });
-
-    whenFinished(m_vectorStoreManager.addItems(chunk), this, [this, migration, count](const QFuture<void> &) {
-        const qsizetype done = ++migration->chunksIndexed;
-        setMigrationProgress(double(done) / double(count));
+        if (self->m_migrationCancelled && result.inserted > 0) {
+            // Stored while the history was being cleared: it goes too.
+            QList<QUuid> ids;
+            for (const ClipboardItem &item : migration->chunks.at(migration->chunksStored))
+                ids.append(item.id);
+            self->m_coreDataManager.deleteItemEntities(self->m_coreDataManager.fetchItems(ids));
+        }
+        migration->chunks[migration->chunksStored] = {}; // stored: its copy is no longer needed
+        const qsizetype done = ++migration->chunksStored;
+        self->setMigrationProgress(double(done) / double(count));
         diag(QStringLiteral("📊 Migration progress: %1%").arg(done * 100 / count));
-        migrateNextChunk(migration);
+        self->migrateNextChunk(migration);
     });
 }
 
@@ -254,15 +258,20 @@ void HybridDataManager::completeMigration(const std::shared_ptr<Migration> &migr
 {
     // Completion waits for the store's chunks too, so the history's first load sees every item.
     whenFinished(createJSONBackup(), this, [this, migration](const QFuture<void> &) {
-        if (migration->storeFailed) {
+        if (m_migrationCancelled) {
+            diag(QStringLiteral("ℹ️ Migration stopped: the history was cleared"));
+            setMigrated();
+        } else if (migration->storeFailed) {
             diag(QStringLiteral("⚠️ Migration incomplete: some items could not be stored; it will run again at the next start"));
         } else {
             setMigrated();
         }
         setIsMigrating(false);
         setMigrationProgress(1.0);
-        if (!migration->storeFailed)
+        if (!migration->storeFailed && !m_migrationCancelled)
             diag(QStringLiteral("✅ Migration completed successfully"));
+        migration->chunks.clear();
+        releaseFreedMemory();
         migration->promise.finish();
     });
 }

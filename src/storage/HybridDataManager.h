@@ -104,6 +104,7 @@ private:
     bool m_isInitialized = false;
     QPromise<void> m_initialized;
     bool m_isMigrating = false;
+    bool m_migrationCancelled = false;
     double m_migrationProgress = 0.0;
     bool m_hasMigratedFromJSON = false;
     QFuture<void> m_missingEntriesIndexed;
