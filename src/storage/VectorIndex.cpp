@@ -40,12 +40,26 @@ void VectorIndex::insert(const VectorItem &item)
     }
     const bool placed = !inserted && entry.dimension == item.embedding.size();
     entry.text = item.text;
-    entry.metadata = item.metadata;
+    entry.metadata = shared(item.metadata);
     entry.timestamp = item.timestamp;
     entry.timestampMs = item.timestamp.toMSecsSinceEpoch();
     entry.dimension = item.embedding.size();
     if (!placed)
         place(*it, item.embedding);
+}
+
+QMap<QString, QString> VectorIndex::shared(const QMap<QString, QString> &metadata)
+{
+    constexpr qsizetype shortText = 24;
+    const auto intern = [this](const QString &text) {
+        if (text.size() > shortText)
+            return text;
+        return *m_sharedStrings.insert(text);
+    };
+    QMap<QString, QString> result;
+    for (auto it = metadata.cbegin(); it != metadata.cend(); ++it)
+        result.insert(intern(it.key()), intern(it.value()));
+    return result;
 }
 
 bool VectorIndex::remove(const QString &key)
@@ -62,6 +76,7 @@ void VectorIndex::clear()
 {
     m_entries.clear();
     m_groups.clear();
+    m_sharedStrings.clear();
 }
 
 std::optional<VectorItem> VectorIndex::entry(const QString &key) const

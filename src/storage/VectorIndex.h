@@ -6,6 +6,7 @@
 #include "core/VectorSearchResult.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -70,9 +71,13 @@ private:
     };
 
     void place(Map::value_type &node, std::span<const float> vector);
+    // The metadata with its names and short values shared among entries: tens of thousands of
+    // entries repeat the same few names ("type", "isFavorite") and values ("text", "false").
+    QMap<QString, QString> shared(const QMap<QString, QString> &metadata);
     void release(const Entry &entry);
 
     Map m_entries;
+    QSet<QString> m_sharedStrings;
     std::unordered_map<size_t, Group> m_groups;
 };
 
