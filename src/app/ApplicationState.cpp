@@ -4,6 +4,7 @@
 #include "model/Diagnostics.h"
 #include "model/TerminalText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QThreadPool>
 
@@ -36,8 +37,13 @@ ApplicationState::ApplicationState(AppPaths paths, DesktopServices services, Opt
     loadModelInBackground();
 }
 
-// Background work that reports to these managers must not outlive them.
-ApplicationState::~ApplicationState() = default;
+ApplicationState::~ApplicationState()
+{
+    // Reads of the history still running on the global pool are answered by the item store on
+    // this thread: serve them until they are done, so none is left holding a store that is gone.
+    while (!QThreadPool::globalInstance()->waitForDone(5))
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 void ApplicationState::flush() { m_vectorStore.flush(); }
 

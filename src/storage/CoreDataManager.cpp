@@ -1,5 +1,7 @@
 #include "CoreDataManager.h"
 
+#include "core/Async.h"
+
 #include "ItemRecords.h"
 #include "ItemStoreFiles.h"
 #include "ItemStoreSchema.h"
@@ -379,14 +381,21 @@ bool CoreDataManager::deleteAllItems()
             return false;
         }
         diag(QStringLiteral("🧹 Deleted all %1 clipboard items from Core Data").arg(deleted));
-        // The log still holds the inserts of the deleted records.
-        try {
-            database().checkpointAndTruncateLog();
-        } catch (const std::exception &error) {
+        // The log still holds the inserts of the deleted records. It is emptied on the background
+        // connection, after any checkpoint already running there (two at once would refuse each
+        // other as "locked"); the deletion waits for it.
+        const QFuture<std::optional<QString>> emptied = runOnPool(m_batchPool, [this]() -> std::optional<QString> {
+            try {
+                backgroundDatabase().checkpointAndTruncateLog();
+                return std::nullopt;
+            } catch (const std::exception &error) {
+                return errorText(error);
+            }
+        });
+        if (const std::optional<QString> error = emptied.result()) {
             diag(QStringLiteral("❌ Failed to empty the item store's log, deleted items stay in it until the next "
-                                "checkpoint: ") +
-                 errorText(error));
-            noteWriteFailure(error);
+                                "checkpoint: ") + *error);
+            noteWriteFailure(std::runtime_error(error->toStdString()));
             return false;
         }
         noteWriteSuccess();

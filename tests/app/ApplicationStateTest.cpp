@@ -29,6 +29,18 @@ TEST_F(ApplicationStateTest, FiftyStartsWithAThousandStoredItemsLoadAndQuitClean
     }
 }
 
+// Quitting while the first load still reads the store once left that read holding a store
+// that was gone.
+TEST_F(ApplicationStateTest, QuittingDuringTheFirstLoadLeavesNoReadBehind)
+{
+    seed(200);
+    for (int round = 0; round < 20; ++round) {
+        create();
+        waitFor([&] { return false; }, round % 4); // quit at different points of the start
+        destroy();
+    }
+}
+
 TEST_F(ApplicationStateTest, StatusSaysLoadingUntilTheHistoryIsThere)
 {
     seed(3);
