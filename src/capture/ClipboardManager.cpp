@@ -35,7 +35,25 @@ int itemLimitFrom(qint64 configured)
     return int(defaultMaxItems);
 }
 
+qint64 itemSizeLimitFrom(std::optional<qint64> configured)
+{
+    if (!configured)
+        return AppSettings::defaultMaxItemSizeBytes;
+    if (*configured >= 1)
+        return *configured;
+    diag(QStringLiteral("⚠️ Unusable item size limit, using the default: ") + QString::number(*configured));
+    return AppSettings::defaultMaxItemSizeBytes;
+}
+
 } // namespace
+
+// What the pool makes of one snapshot: its size and, when it is within the limit and no secret,
+// the item's content with its canonical key.
+struct ClipboardManager::Capture {
+    qint64 size = 0;
+    std::optional<ClipboardContentResult> result;
+    QString key;
+};
 
 struct ClipboardManager::LoadedHistory {
     QList<ClipboardItem> items;
@@ -55,6 +73,7 @@ ClipboardManager::ClipboardManager(ConfigurationManager &configurationManager, P
       m_timings(timings)
 {
     m_maxItems = itemLimitFrom(m_configurationManager.configuration().settings.maxClipboardItems);
+    m_maxItemSize = itemSizeLimitFrom(m_configurationManager.configuration().settings.maxItemSizeBytes);
     m_lastChangeCount = m_pasteboard.changeCount();
 
     m_internalCopyReset.setSingleShot(true);
@@ -227,26 +246,56 @@ void ClipboardManager::requestSnapshot(const SourceAppInfo &source)
 
 void ClipboardManager::snapshotArrived(quint64 read, std::optional<PasteboardSnapshot> snapshot)
 {
-    if (!m_read.inFlight || read != m_read.number)
+    if (!m_read.inFlight || m_read.classifying || read != m_read.number)
         return; // answered after its time-out
-    const SourceAppInfo source = m_read.source;
+    m_readTimeout.stop();
     // Contents replaced since the request may be what the snapshot holds: those belong to the
     // newer change (perhaps an ignored application's, or the program's own write), not this one.
     const bool replacedSince = m_pasteboard.changeCount() != m_read.changeCount;
-    const bool recorded = snapshot && !replacedSince;
-    finishRead();
-    if (!recorded)
+    if (!snapshot || replacedSince) {
+        finishRead();
         return;
-    const std::optional<ClipboardContentResult> result = readClipboardContent(*snapshot, source);
-    if (!result)
+    }
+    // Sizing, classification, Base64 and the canonical key take long for large contents: off the
+    // main thread. The read stays in flight meanwhile, so a later copy is read (and recorded)
+    // only after this one.
+    m_read.classifying = true;
+    const QFuture<Capture> classified =
+        runOnPool(*QThreadPool::globalInstance(), [snapshot = std::move(*snapshot), source = m_read.source,
+                                                    limit = m_maxItemSize] {
+            Capture capture;
+            if (snapshot.isSecret)
+                return capture; // not even its size is logged
+            capture.size = snapshotSize(snapshot);
+            if (capture.size > limit)
+                return capture;
+            capture.result = readClipboardContent(snapshot, source);
+            if (capture.result)
+                capture.key = CanonicalContent::keyOf(capture.result->content);
+            return capture;
+        });
+    whenFinished(classified, this, [this](const QFuture<Capture> &done) {
+        if (done.resultCount() > 0)
+            captureClassified(done.result());
+        finishRead();
+    });
+}
+
+void ClipboardManager::captureClassified(const Capture &capture)
+{
+    if (capture.size > m_maxItemSize) {
+        diag(QStringLiteral("⚠️ Skipped a copy larger than the item size limit: %1 bytes (limit %2 bytes)")
+                 .arg(capture.size)
+                 .arg(m_maxItemSize));
         return;
-    const ClipboardItem item = newItem(*result);
-    addItem(item);
+    }
+    if (capture.result)
+        addItemWithKey(newItem(*capture.result), capture.key);
 }
 
 void ClipboardManager::readTimedOut()
 {
-    if (!m_read.inFlight)
+    if (!m_read.inFlight || m_read.classifying)
         return;
     diag(QStringLiteral("⚠️ Clipboard read timed out, change not recorded"));
     finishRead();
@@ -255,6 +304,7 @@ void ClipboardManager::readTimedOut()
 void ClipboardManager::finishRead()
 {
     m_read.inFlight = false;
+    m_read.classifying = false;
     m_readTimeout.stop();
     if (const std::optional<SourceAppInfo> next = std::exchange(m_read.pendingChange, std::nullopt))
         requestSnapshot(*next);
@@ -262,10 +312,13 @@ void ClipboardManager::finishRead()
 
 // ---- Recording ----
 
-QFuture<bool> ClipboardManager::addItem(const ClipboardItem &captured)
+QFuture<bool> ClipboardManager::addItem(const ClipboardItem &item)
 {
-    ClipboardItem item = captured;
-    const QString key = CanonicalContent::keyOf(item.content);
+    return addItemWithKey(item, CanonicalContent::keyOf(item.content));
+}
+
+QFuture<bool> ClipboardManager::addItemWithKey(ClipboardItem item, const QString &key)
+{
     // An earlier copy of the same content gives way to this one everywhere, and hands it its star.
     const QList<ClipboardItem> replaced = removeFromHistory([&](const ClipboardItem &existing) {
         return existing.type == item.type && m_canonicalContent.of(existing) == key;

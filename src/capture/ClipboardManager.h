@@ -63,10 +63,10 @@ class ClipboardManager : public QObject {
                    currentSearchQueryChanged)
 
 public:
-    // Reads the item limit once, takes the clipboard's current change count (what is there now
-    // is not recorded), starts loading from storage and starts monitoring. Every reference must
-    // outlive the manager; storage must also outlive its reads still running when the manager
-    // goes (the application keeps it until exit).
+    // Reads the item limit and the item size limit once, takes the clipboard's current change
+    // count (what is there now is not recorded), starts loading from storage and starts
+    // monitoring. Every reference must outlive the manager; storage must also outlive its reads
+    // still running when the manager goes (the application keeps it until exit).
     ClipboardManager(ConfigurationManager &configurationManager, Pasteboard &pasteboard, Workspace &workspace,
                      HistoryStorage &storage, SemanticSearcher &vectorStore, const Clock &clock,
                      ClipboardTimings timings = {}, QObject *parent = nullptr);
@@ -87,6 +87,8 @@ public:
     void setCurrentSearchQuery(const QString &query);
 
     int maxItems() const { return m_maxItems; }
+    // Copies larger than this many bytes are skipped.
+    qint64 maxItemSize() const { return m_maxItemSize; }
     qint64 lastChangeCount() const { return m_lastChangeCount; }
     // True while the program writes the clipboard itself; the monitor then looks away.
     bool isInternalCopy() const { return m_isInternalCopy; }
@@ -99,7 +101,8 @@ public:
     // clipboard emptied by its owner quitting gets the newest item back.
     void startMonitoring();
     // One clipboard change: drops it when it comes from this program or an ignored application,
-    // otherwise reads the clipboard and records what it holds once the read arrives.
+    // otherwise reads the clipboard and records what it holds once the read arrives and has been
+    // classified off the main thread. A copy larger than maxItemSize is skipped with a log line.
     void processClipboardChange();
 
     // Records an item at the top, dropping older items with the same content and kind and
@@ -157,16 +160,20 @@ signals:
 
 private:
     struct LoadedHistory;
+    struct Capture;
 
     void waitForStorageThenLoad();
     void mergeLoadedHistory(LoadedHistory loaded);
     void pollTick();
     void requestSnapshot(const SourceAppInfo &source);
     void snapshotArrived(quint64 read, std::optional<PasteboardSnapshot> snapshot);
+    void captureClassified(const Capture &capture);
     void readTimedOut();
     void finishRead();
     // A fresh item (new id, captured now, not a favourite) for what a read produced.
     ClipboardItem newItem(const ClipboardContentResult &result) const;
+    // addItem with the content's canonical key already worked out.
+    QFuture<bool> addItemWithKey(ClipboardItem item, const QString &key);
     void completeCopy(const ClipboardItem &item, const std::optional<ClipboardCopyError> &error,
                       std::function<void(bool written)> completion);
     void publishSearch(quint64 generation, QList<SimilaritySearchResult> results);
@@ -196,6 +203,7 @@ private:
     QString m_currentSearchQuery;
 
     int m_maxItems = 0;
+    qint64 m_maxItemSize = 0;
     qint64 m_lastChangeCount = 0;
     bool m_isInternalCopy = false;
     QTimer m_monitoringTimer;
@@ -203,9 +211,12 @@ private:
     QTimer m_cleanupTimer;
     CanonicalContent m_canonicalContent;
 
-    // The clipboard read in flight, if any, and the newest change that arrived meanwhile.
+    // The clipboard read in flight, if any, and the newest change that arrived meanwhile. A read
+    // stays in flight until what it read is recorded, classification included, so captures are
+    // recorded in the order they were made.
     struct Read {
         bool inFlight = false;
+        bool classifying = false; // the snapshot arrived and is being classified
         quint64 number = 0;
         qint64 changeCount = 0;
         SourceAppInfo source;

@@ -228,6 +228,25 @@ std::optional<ClipboardContentResult> readClipboardContent(const PasteboardSnaps
     return classifyText(*snapshot.text, source);
 }
 
+qint64 snapshotSize(const PasteboardSnapshot &snapshot)
+{
+    qint64 size = 0;
+    for (const auto &[type, bytes] : snapshot.data)
+        size += bytes.size();
+    if (snapshot.text) {
+        // Counted rather than converted: the text may be the very copy that is too large.
+        for (const QChar c : *snapshot.text) {
+            const char16_t unit = c.unicode();
+            size += unit < 0x80 ? 1 : (unit < 0x800 || QChar::isSurrogate(unit)) ? 2 : 3;
+        }
+    }
+    if (snapshot.urls) {
+        for (const QUrl &url : *snapshot.urls)
+            size += url.toEncoded().size() + 1;
+    }
+    return size;
+}
+
 ClipboardContentResult classifyText(const QString &text, const SourceAppInfo &source)
 {
     const QString trimmed = trimWhitespaceAndNewlines(text);

@@ -14,6 +14,10 @@ namespace snipbrook {
 std::optional<ClipboardContentResult> readClipboardContent(const PasteboardSnapshot &snapshot,
                                                            const SourceAppInfo &source);
 
+// What the snapshot holds, in bytes: every representation's data, the text as UTF-8 and the URL
+// list as encoded, so the size limit applies before anything is encoded or copied.
+qint64 snapshotSize(const PasteboardSnapshot &snapshot);
+
 // Sorts text into colour, link, e-mail, phone, emoji, code or plain text; always a result.
 ClipboardContentResult classifyText(const QString &text, const SourceAppInfo &source);
 

@@ -81,6 +81,8 @@ QJsonObject AppSettings::toJson() const
     o.insert(QLatin1String("cleanupIntervalDays"), cleanupIntervalDays);
     if (blacklistedBundleIds)
         o.insert(QLatin1String("blacklistedBundleIds"), configjson::toJsonArray(*blacklistedBundleIds));
+    if (maxItemSizeBytes)
+        o.insert(QLatin1String("maxItemSizeBytes"), *maxItemSizeBytes);
     return o;
 }
 
@@ -92,6 +94,7 @@ std::optional<AppSettings> AppSettings::fromJson(const QJsonObject &object)
     settings.autoCleanupEnabled = in.boolean(QLatin1String("autoCleanupEnabled"));
     settings.cleanupIntervalDays = in.integer(QLatin1String("cleanupIntervalDays"));
     settings.blacklistedBundleIds = configjson::optionalStringList(in, QLatin1String("blacklistedBundleIds"));
+    settings.maxItemSizeBytes = in.optionalInteger(QLatin1String("maxItemSizeBytes"));
     if (!in.ok())
         return std::nullopt;
     return settings;

@@ -48,12 +48,17 @@ struct DataConfiguration {
 };
 
 struct AppSettings {
+    static constexpr qint64 defaultMaxItemSizeBytes = 64 * 1024 * 1024;
+
     qint64 maxClipboardItems = 0;
     bool autoCleanupEnabled = false;
     qint64 cleanupIntervalDays = 0;
     // Applications whose copies are ignored. Absent and empty mean the same, but an absent list
     // stays absent when written back.
     std::optional<QStringList> blacklistedBundleIds;
+    // Copies larger than this are not recorded. Absent means defaultMaxItemSizeBytes, and stays
+    // absent when written back; whoever applies the limit judges whether a value is usable.
+    std::optional<qint64> maxItemSizeBytes;
 
     bool operator==(const AppSettings &) const = default;
 

@@ -88,7 +88,7 @@ AppConfiguration defaultConfiguration()
     c.hotkeyConfiguration = {QStringLiteral("shift+cmd+space"), QStringLiteral("shift+cmd+space"), true};
     c.dataConfiguration = {1000, 30, true, true};
     c.customizationConfiguration = CustomizationConfiguration(std::nullopt, builtInPalettes());
-    c.settings = {1000, true, 30, QStringList()};
+    c.settings = {1000, true, 30, QStringList(), std::nullopt}; // the item size limit: absent, the default
     c.launchAtLogin = false;
     c.showInDock = false;
     c.menuBarEnabled = true;

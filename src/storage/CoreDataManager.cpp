@@ -503,6 +503,34 @@ QList<ClipboardItemEntity> CoreDataManager::fetchItems(const QList<QUuid> &ids)
 
 // ---- Conversion
 
+bool CoreDataManager::hasFlag(const QString &name)
+{
+    return onOwnerThread([&] {
+        return readOrLog<bool>(QStringLiteral("❌ Failed to read the store flag ") + name + QStringLiteral(": "), [&] {
+            auto statement = database().query("SELECT 1 FROM StoreFlags WHERE name = ?1");
+            statement->bind(1, name);
+            return statement->step();
+        });
+    });
+}
+
+bool CoreDataManager::setFlag(const QString &name)
+{
+    return onOwnerThread([&] {
+        try {
+            auto statement = database().query("INSERT OR IGNORE INTO StoreFlags (name) VALUES (?1)");
+            statement->bind(1, name);
+            statement->run();
+        } catch (const std::exception &error) {
+            diag(QStringLiteral("❌ Failed to store the store flag ") + name + QStringLiteral(": ") + errorText(error));
+            noteWriteFailure(error);
+            return false;
+        }
+        noteWriteSuccess();
+        return true;
+    });
+}
+
 ClipboardItem CoreDataManager::makeClipboardItem(const ClipboardItemEntity &record)
 {
     ClipboardItem item;

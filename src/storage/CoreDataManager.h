@@ -105,6 +105,12 @@ public:
     // changes. False when writing failed: failed changes are dropped, not retried.
     bool saveContext();
 
+    // Named facts about the store itself, kept as long as the store is (clearing the items keeps
+    // them). hasFlag is false when the flag is not set or cannot be read; setFlag is true once the
+    // flag is stored. Failures are logged.
+    bool hasFlag(const QString &name);
+    bool setFlag(const QString &name);
+
     // The item a record stands for; a record lacking a required field gives a placeholder.
     static ClipboardItem makeClipboardItem(const ClipboardItemEntity &record);
 

@@ -34,6 +34,7 @@ HybridDataManager::HybridDataManager(CoreDataManager &coreDataManager, VectorSto
     m_initialized.start();
     QTimer::singleShot(0, this, [this, startDelay] {
         diag(QStringLiteral("🚀 Initializing HybridDataManager..."));
+        readMigrationRecords();
         // The pause only gives a first start time to settle before importing the legacy files;
         // with nothing to import the store is ready at once.
         if (m_hasMigratedFromJSON)
@@ -276,9 +277,22 @@ void HybridDataManager::completeMigration(const std::shared_ptr<Migration> &migr
     });
 }
 
+// The settings file and the store can each be lost on its own (a deleted settings file, a damaged
+// store set aside): either record counts, and the lost one is written again.
+void HybridDataManager::readMigrationRecords()
+{
+    const bool inSettings = m_preferences.boolean(QLatin1String(migrationKey));
+    const bool inStore = m_coreDataManager.hasFlag(QLatin1String(migrationKey));
+    if (inSettings && inStore)
+        m_hasMigratedFromJSON = true;
+    else if (inSettings || inStore)
+        setMigrated();
+}
+
 void HybridDataManager::setMigrated()
 {
     m_preferences.setBoolean(QLatin1String(migrationKey), true);
+    m_coreDataManager.setFlag(QLatin1String(migrationKey));
     m_hasMigratedFromJSON = true;
 }
 

@@ -20,8 +20,9 @@ namespace snipbrook {
 // once per installation, imports the legacy JSON history into both.
 //
 // Start-up (from construction, on the event loop): "🚀 Initializing HybridDataManager...", a
-// short wait, the import when the preference flag "HybridDataManager.HasMigratedFromJSON" is not
-// set, then isInitialized. After that, stored items that have no index entry (say after a crash)
+// short wait, the import unless it is recorded as done, then isInitialized. It is recorded both as
+// the preference "HybridDataManager.HasMigratedFromJSON" and as the item store's flag of the same
+// name; either counts, so losing the settings file does not bring cleared legacy items back. After that, stored items that have no index entry (say after a crash)
 // are indexed in the background.
 //
 // Operations are called on the thread that owns this object (the main thread); the synchronous
@@ -89,6 +90,8 @@ private:
     void finishStartUp();
     void migrateNextChunk(const std::shared_ptr<Migration> &migration);
     void completeMigration(const std::shared_ptr<Migration> &migration);
+    void readMigrationRecords();
+    // Records the import as done, in the settings and in the store.
     void setMigrated();
     void setIsInitialized(bool value);
     void setIsMigrating(bool value);

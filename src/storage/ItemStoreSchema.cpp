@@ -54,19 +54,28 @@ constexpr std::array<const char *, itemStoreSchemaVersion> upgradeSteps{
     UPDATE ClipboardItemEntity SET foldedPreview = NULL WHERE preview IS NULL OR foldedPreview = preview;
     UPDATE ClipboardItemEntity SET foldedContent = NULL WHERE foldedContent = content;
     )sql",
+    // 2 → 3: facts about the store itself that must last as long as its items, such as the legacy
+    // history having been imported (the settings file alone lost that when it was deleted).
+    R"sql(
+    CREATE TABLE StoreFlags (name TEXT PRIMARY KEY);
+    )sql",
 };
 
-// The columns that reads and writes rely on, the same in every version since 1.
+// The columns that reads and writes rely on, the same in every version since the table's first.
 struct TableColumns {
     const char *table;
+    qint64 since; // the version whose step creates the table
     std::initializer_list<const char *> columns;
 };
-const std::array<TableColumns, 2> requiredColumns{{
+const std::array<TableColumns, 3> requiredColumns{{
     {"ClipboardItemEntity",
+     1,
      {"recordId", "id", "type", "content", "preview", "timestamp", "isFavorite", "foldedContent", "foldedPreview"}},
     {"ClipboardMetadataEntity",
+     1,
      {"recordId", "clipboardItem", "size", "fileCount", "colorValue", "url", "language", "sourceApp",
       "sourceAppBundle", "sourceProcessID", "embeddingVersion"}},
+    {"StoreFlags", 3, {"name"}},
 }};
 
 QStringList columnsOf(SqliteDatabase &db, const char *table)
@@ -91,25 +100,26 @@ std::optional<QString> findItemStoreDamage(SqliteDatabase &db)
     return result.simplified(); // its report spans lines; a log line must not
 }
 
-// Tables of our names in a file at version 0 were made by someone else (our first step creates
-// them together with the version); at a later version each must have our columns.
+// A table of our names in a file at a version before the step that creates it was made by someone
+// else (our steps create tables together with the version); from that version on it must have
+// our columns.
 void rejectForeignItemStore(SqliteDatabase &db)
 {
     const qint64 version = db.queryInteger("PRAGMA user_version");
     if (version < 0 || version > itemStoreSchemaVersion)
         return; // a newer build's store, which upgradeItemStoreSchema refuses as such
-    for (const auto &[table, columns] : requiredColumns) {
+    for (const auto &[table, since, columns] : requiredColumns) {
         const QStringList present = columnsOf(db, table);
         QStringList missing;
         for (const char *column : columns)
             if (!present.contains(QLatin1String(column)))
                 missing.append(QLatin1String(column));
-        const bool foreign = version == 0 ? !present.isEmpty() : !missing.isEmpty();
+        const bool foreign = version < since ? !present.isEmpty() : !missing.isEmpty();
         if (!foreign)
             continue;
         QString problem = db.path() + QStringLiteral(" holds a table ") + QLatin1String(table) +
                           QStringLiteral(" that Snipbrook did not make");
-        if (version > 0)
+        if (version >= since)
             problem += QStringLiteral(" (it lacks ") + missing.join(QStringLiteral(", ")) + QLatin1Char(')');
         throw ForeignItemStoreError(SQLITE_ERROR, problem);
     }

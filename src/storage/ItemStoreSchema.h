@@ -7,7 +7,7 @@
 namespace snipbrook {
 
 // The schema version this build writes; stores at a lower version are upgraded on open.
-inline constexpr int itemStoreSchemaVersion = 2;
+inline constexpr int itemStoreSchemaVersion = 3;
 
 // Per-connection settings every connection to the item store needs (WAL journal, cascading
 // deletes, deleted content overwritten). Throws SqliteError when one cannot be set.

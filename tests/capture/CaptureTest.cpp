@@ -1,6 +1,7 @@
 #include "HistoryFixture.h"
 
 #include <QSemaphore>
+#include <QThreadPool>
 
 using namespace snipbrook;
 using namespace snipbrook::test;
@@ -134,6 +135,98 @@ TEST_F(CaptureTest, FailedTimedOutAndOvertakenReadsRecordNothing)
     frontApp("Editor");
     ASSERT_TRUE(copyAndWait(QStringLiteral("after")));
     EXPECT_EQ(contents(), QStringList{QStringLiteral("after")});
+}
+
+TEST_F(CaptureTest, CopiesOverTheItemSizeLimitAreSkippedWithOneLineAndNothingStored)
+{
+    setMaxItemSize(1000);
+    start();
+    ASSERT_TRUE(copyAndWait(QString(1000, u'a'))); // exactly the limit
+    pasteboard.copyText(QString(1001, u'b'));
+    ASSERT_TRUE(waitFor([&] { return log.contains(QStringLiteral("⚠️ Skipped a copy larger than the item size limit: 1001 bytes (limit 1000 bytes)")); }));
+    PasteboardSnapshot captioned; // every representation counts: together one byte too many
+    captioned.data[mime::png] = QByteArray(600, 'x');
+    captioned.text = QString(401, u'c');
+    pasteboard.copy(captioned);
+    ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("⚠️ Skipped a copy larger than the item size limit: ")) == 2; }));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("small")));
+    EXPECT_EQ(contents(), (QStringList{QStringLiteral("small"), QString(1000, u'a')}));
+    EXPECT_TRUE(waitFor([&] { return storedItems().size() == 2; }));
+}
+
+TEST_F(CaptureTest, AnUnusableItemSizeLimitFallsBackTo64MiB)
+{
+    setMaxItemSize(0);
+    start();
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ Unusable item size limit, using the default: 0")));
+    PasteboardSnapshot image;
+    image.data[mime::png] = QByteArray(64 * 1024 * 1024 + 1, '\0');
+    pasteboard.copy(std::move(image));
+    EXPECT_TRUE(waitFor([&] { return log.contains(QStringLiteral("⚠️ Skipped a copy larger than the item size limit: 67108865 bytes (limit 67108864 bytes)")); }));
+    ASSERT_TRUE(copyAndWait(QStringLiteral("within the limit")));
+    EXPECT_EQ(history->clipboardItems().size(), 1);
+}
+
+// An image's Base64 text is the item's content and its preview: one string, held once.
+TEST_F(CaptureTest, AnImageIsHeldOnceWhenCapturedAndWhenLoadedBack)
+{
+    start();
+    PasteboardSnapshot image;
+    image.data[mime::png] = QByteArray(3000, 'x');
+    pasteboard.copy(image);
+    ASSERT_TRUE(waitFor([&] { return !history->clipboardItems().isEmpty(); }));
+    const ClipboardItem item = history->clipboardItems()[0];
+    ASSERT_EQ(item.type, Type::image);
+    EXPECT_EQ(item.preview.constData(), item.content.constData());
+    ASSERT_TRUE(waitFor([&] { return stored(item.id); }));
+    const std::optional<ClipboardItem> loaded = storage->loadItem(item.id);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->content, item.content);
+    EXPECT_EQ(loaded->preview.constData(), loaded->content.constData());
+}
+
+// Keeps every thread of the global pool busy until released, so work queued there waits.
+class HeldPool {
+public:
+    HeldPool() : m_threads(QThreadPool::globalInstance()->maxThreadCount())
+    {
+        for (int i = 0; i < m_threads; ++i)
+            QThreadPool::globalInstance()->start([this] {
+                m_running.release();
+                m_gate.acquire();
+            });
+    }
+    ~HeldPool() { release(); }
+    bool allHeld() { return waitFor([&] { return m_running.available() == m_threads; }); }
+    void release()
+    {
+        m_gate.release(m_threads - m_released);
+        m_released = m_threads;
+    }
+
+private:
+    const int m_threads;
+    int m_released = 0;
+    QSemaphore m_running, m_gate;
+};
+
+// Classification runs off the main thread; were the next copy read meanwhile, it could be
+// recorded first and end up below the copy made before it.
+TEST_F(CaptureTest, ACopyMadeWhileTheEarlierOneIsClassifiedIsReadAfterItAndListedAboveIt)
+{
+    start();
+    ASSERT_TRUE(waitFor([&] { return history->isLoaded(); }));
+    HeldPool pool;
+    ASSERT_TRUE(pool.allHeld());
+    pasteboard.copyText(QStringLiteral("earlier"));
+    ASSERT_TRUE(waitFor([&] { return pasteboard.deliveredSnapshotCount() == 1; }));
+    pasteboard.copyText(QStringLiteral("later"));
+    ASSERT_TRUE(waitFor([&] { return history->lastChangeCount() == pasteboard.changeCount(); }));
+    EXPECT_EQ(pasteboard.snapshotRequestCount(), 1) << "one read at a time, classification included";
+    EXPECT_TRUE(history->clipboardItems().isEmpty());
+    pool.release();
+    ASSERT_TRUE(waitFor([&] { return contents() == QStringList{QStringLiteral("later"), QStringLiteral("earlier")}; }));
+    EXPECT_EQ(pasteboard.snapshotRequestCount(), 2);
 }
 
 } // namespace

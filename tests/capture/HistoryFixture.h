@@ -70,6 +70,12 @@ protected:
         document.settings.maxClipboardItems = maxItems;
         configuration.setConfiguration(document);
     }
+    void setMaxItemSize(std::optional<qint64> bytes)
+    {
+        AppConfiguration document = configuration.configuration();
+        document.settings.maxItemSizeBytes = bytes;
+        configuration.setConfiguration(document);
+    }
     void frontApp(const char *name) { workspace.front = RunningApplication{QString::fromLatin1(name), QStringLiteral("org.%1").arg(QLatin1String(name)), 42, true, true}; }
     bool copyAndWait(const QString &text)
     {

@@ -64,3 +64,16 @@ TEST(ReadClipboardContent, NothingReadableOrSecretGivesNoResult)
     secret.data[mime::png] = QByteArray("PNG");
     EXPECT_FALSE(readClipboardContent(secret, source));
 }
+
+// The size limit is in bytes as the copy came: UTF-16 units would count ASCII text twice and
+// make the limit half what the configuration says.
+TEST(ReadClipboardContent, SnapshotSizeCountsTextAsUtf8PlusDataAndUrls)
+{
+    EXPECT_EQ(snapshotSize(withText(QStringLiteral("abc"))), 3);
+    EXPECT_EQ(snapshotSize(withText(QStringLiteral("\u00e9\u20ac\U0001F600"))), 2 + 3 + 4);
+    PasteboardSnapshot s = withText(QStringLiteral("a"), {QUrl("file:///a%20b"), QUrl("file:///c")});
+    s.data[mime::png] = QByteArray(100, 'x');
+    s.data[mime::jpeg] = QByteArray(10, 'y');
+    EXPECT_EQ(snapshotSize(s), 1 + (13 + 1) + (9 + 1) + 100 + 10);
+    EXPECT_EQ(snapshotSize(PasteboardSnapshot{}), 0);
+}

@@ -49,6 +49,11 @@ TEST(ConfigurationJson, DocumentsRoundTripWithAbsentOptionalFieldsStayingAbsent)
     EXPECT_TRUE(bytes.contains("{\"icon\":\"briefcase\",\"id\":\"" + uuidString(original.categories[0].id).toUtf8() +
                                "\",\"isSelectable\":false,\"keywords\":[],\"name\":\"Work\"}"));
     EXPECT_TRUE(bytes.contains("\"settings\":{\"autoCleanupEnabled\":true,\"cleanupIntervalDays\":30,\"maxClipboardItems\":1000}"));
+
+    original.settings.maxItemSizeBytes = 5'000'000'000; // beyond 32 bits
+    const QByteArray limited = *original.toJsonBytes();
+    EXPECT_TRUE(limited.contains("\"maxItemSizeBytes\":5000000000"));
+    EXPECT_EQ(AppConfiguration::fromJsonBytes(limited), original);
 }
 
 TEST(ConfigurationJson, OneMissingOrMistypedKeyAnywhereMakesTheDocumentUnreadable)
@@ -67,6 +72,8 @@ TEST(ConfigurationJson, OneMissingOrMistypedKeyAnywhereMakesTheDocumentUnreadabl
         {"dataConfiguration.persistenceEnabled", "true"},
         {"customizationConfiguration.availablePalettes.4.description", std::nullopt},
         {"settings.blacklistedBundleIds", QJsonArray{"com.example", 1}},
+        {"settings.maxItemSizeBytes", "64MB"},
+        {"settings.maxItemSizeBytes", 1.5},
     };
     for (const auto &[path, value] : faults)
         EXPECT_FALSE(readEdited(path, value)) << path.toStdString();
@@ -78,6 +85,7 @@ TEST(ConfigurationJson, ReadsNullAsAbsentIdsInAnyCaseAndIgnoresUnknownKeys)
 {
     const QString lowerId = QStringLiteral("0a1b2c3d-4e5f-4a6b-8c7d-9e0f1a2b3c4d");
     EXPECT_FALSE(readEdited(QStringLiteral("settings.blacklistedBundleIds"), QJsonValue::Null)->settings.blacklistedBundleIds);
+    EXPECT_FALSE(readEdited(QStringLiteral("settings.maxItemSizeBytes"), QJsonValue::Null)->settings.maxItemSizeBytes);
     EXPECT_FALSE(readEdited(QStringLiteral("categoryGroups.0.categories.1.type"), QJsonValue::Null)->categoryGroups[0].categories[1].type);
     const auto read = readEdited(QStringLiteral("customizationConfiguration.selectedPaletteId"), lowerId);
     EXPECT_EQ(read->customizationConfiguration.toJson()[QLatin1String("selectedPaletteId")], lowerId.toUpper());

@@ -91,7 +91,7 @@ TEST(ConfigurationManager, IgnoredApplicationsAreTrimmedUniqueSortedAndSaved)
     ConfigurationManager manager(preferences, QString());
     QSignalSpy changes(&manager, &ConfigurationManager::configurationChanged);
     AppConfiguration absent = manager.configuration();
-    absent.settings = {7, false, 3, std::nullopt};
+    absent.settings = {7, false, 3, std::nullopt, std::nullopt};
     manager.setConfiguration(absent);
     EXPECT_EQ(preferences.writeCount(key), 0);
 
@@ -99,7 +99,7 @@ TEST(ConfigurationManager, IgnoredApplicationsAreTrimmedUniqueSortedAndSaved)
         manager.addBlacklistedBundleId(QString::fromUtf8(id));
     EXPECT_EQ(changes.count(), 5);
     EXPECT_EQ(preferences.writeCount(key), 4);
-    EXPECT_EQ(stored(preferences).settings, (AppSettings{7, false, 3, QStringList{"org.a", "org.b", "org.c"}}));
+    EXPECT_EQ(stored(preferences).settings, (AppSettings{7, false, 3, QStringList{"org.a", "org.b", "org.c"}, std::nullopt}));
 
     manager.removeBlacklistedBundleId(QStringLiteral(" org.b"));  // no trimming: nothing removed
     EXPECT_EQ(stored(preferences).settings.blacklistedBundleIds->size(), 3);

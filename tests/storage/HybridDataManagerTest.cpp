@@ -231,6 +231,33 @@ TEST_F(Installation, ResetStaysResetAcrossARestart)
     EXPECT_EQ(indexEntries(), 0);
 }
 
+// The import was recorded only in the settings: with the settings file deleted, every cleared
+// legacy item came back at the next start.
+TEST_F(Installation, ClearedLegacyItemsStayGoneWhenTheSettingsAreLost)
+{
+    writeLegacy(legacyItems(4), {});
+    startAndWait();
+    await(hybrid->resetAllData());
+    preferences.remove(flag);
+    startAndWait();
+    EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty()) << "not imported again";
+    EXPECT_EQ(log.count("🔄 Starting migration"), 1);
+    EXPECT_TRUE(preferences.boolean(flag)) << "the lost record is written again";
+}
+
+// Installations imported before the store kept the record get it there at their next start.
+TEST_F(Installation, AnImportRecordedOnlyInTheSettingsIsRecordedInTheStoreToo)
+{
+    writeLegacy(legacyItems(3), {});
+    preferences.setBoolean(flag, true);
+    startAndWait();
+    EXPECT_TRUE(store->hasFlag(flag));
+    preferences.remove(flag);
+    startAndWait();
+    EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
+    EXPECT_EQ(log.count("🔄 Starting migration"), 0);
+}
+
 // A clear while the legacy history is imported once let the import carry on and bring the
 // cleared items back; it now stops the import, which counts as done.
 TEST_F(Installation, AClearDuringTheImportStopsItForGood)

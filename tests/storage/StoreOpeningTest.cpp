@@ -187,3 +187,24 @@ TEST(StoreOpening, SomeoneElsesTablesAreLeftAsTheyAreAndWritesFail)
         EXPECT_EQ(keptCopies(store), QStringList());
     }
 }
+
+// The legacy import's record lives in the store too: a store of the version before gains the
+// table on opening, and its flags outlive a clear and a restart.
+TEST(StoreOpening, AnUpgradedStoreKeepsItsFlagsThroughAClearAndARestart)
+{
+    TemporaryStore store;
+    ASSERT_TRUE(store->createItem(makeItem(QStringLiteral("kept through the upgrade"), 0)));
+    const QString path = store->storePath();
+    store.store.reset();
+    SqliteDatabase(path, false).execute("DROP TABLE StoreFlags; PRAGMA user_version = 2");
+    store.reopen();
+    const QString imported = QStringLiteral("imported");
+    EXPECT_FALSE(store->hasFlag(imported));
+    EXPECT_EQ(store->fetchAllItems().size(), 1);
+    ASSERT_TRUE(store->setFlag(imported));
+    ASSERT_TRUE(store->setFlag(imported));
+    ASSERT_TRUE(store->deleteAllItems());
+    store.reopen();
+    EXPECT_TRUE(store->hasFlag(imported));
+    EXPECT_FALSE(store->hasFlag(QStringLiteral("something else")));
+}

@@ -47,7 +47,10 @@ void FakePasteboard::answer(QObject *context, SnapshotHandler handler)
     else
         snapshot = m_contents;
     // Delivered later from the event loop, as the real reader thread would.
-    QTimer::singleShot(0, context, [handler = std::move(handler), snapshot = std::move(snapshot)] { handler(snapshot); });
+    QTimer::singleShot(0, context, [this, handler = std::move(handler), snapshot = std::move(snapshot)] {
+        ++m_delivered;
+        handler(snapshot);
+    });
 }
 
 void FakePasteboard::clearContents()

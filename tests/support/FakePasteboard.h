@@ -33,6 +33,8 @@ public:
     void releaseSnapshots();
     int pendingSnapshotCount() const { return static_cast<int>(m_pending.size()); }
     int snapshotRequestCount() const { return m_requests; }
+    // Snapshots handed to their requester so far.
+    int deliveredSnapshotCount() const { return m_delivered; }
 
     qint64 changeCount() const override { return m_changeCount; }
     void requestSnapshot(QObject *context, SnapshotHandler handler) override;
@@ -49,6 +51,7 @@ private:
     QStringList m_writeLog;
     std::deque<std::pair<QPointer<QObject>, SnapshotHandler>> m_pending;
     int m_requests = 0;
+    int m_delivered = 0;
 };
 
 } // namespace snipbrook::test
