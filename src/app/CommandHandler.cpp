@@ -193,13 +193,20 @@ void CommandHandler::add(const QJsonObject &args, const InstanceServer::Reply &r
         addLines(args.value(QLatin1String("text")).toString(), reply);
         return;
     }
-    const auto item = m_clipboard.itemForText(args.value(QLatin1String("text")).toString());
-    if (!item) {
-        reply(CliResponse::failed(QStringLiteral("snipbrook: nothing to add, the text is blank")));
-        return;
-    }
-    answerWhenStored(m_clipboard.addItem(*item), reply,
-                     QStringLiteral("Added ") + uuidString(item->id) + QStringLiteral(" (") + rawValue(item->type) + QLatin1Char(')'));
+    // Classifying a large text takes a while: off the main thread, like a copy.
+    const QFuture<std::optional<ClipboardItem>> classified =
+        runOnPool(*QThreadPool::globalInstance(), [clipboard = &m_clipboard, text = args.value(QLatin1String("text")).toString()] {
+            return clipboard->itemForText(text);
+        });
+    whenFinished(classified, this, [this, reply](const QFuture<std::optional<ClipboardItem>> &future) {
+        const std::optional<ClipboardItem> item = future.resultCount() > 0 ? future.result() : std::nullopt;
+        if (!item) {
+            reply(CliResponse::failed(QStringLiteral("snipbrook: nothing to add, the text is blank")));
+            return;
+        }
+        answerWhenStored(m_clipboard.addItem(*item), reply,
+                         QStringLiteral("Added ") + uuidString(item->id) + QStringLiteral(" (") + rawValue(item->type) + QLatin1Char(')'));
+    });
 }
 
 void CommandHandler::addLines(const QString &text, const InstanceServer::Reply &reply)

@@ -115,7 +115,7 @@ public:
     // transaction (ids already stored skipped) and placed in the history by time.
     QFuture<BatchInsertResult> importItems(const QList<ClipboardItem> &items);
     // The item a copy of this text from no particular application would record; nothing for
-    // blank text. Record it with addItem.
+    // blank text. Record it with addItem. Safe on any thread (a large text takes a while).
     std::optional<ClipboardItem> itemForText(const QString &text) const;
 
     // Writes the item back onto the clipboard, by kind, falling back to its text when the clipboard

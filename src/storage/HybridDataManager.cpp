@@ -97,6 +97,27 @@ std::optional<ClipboardItem> HybridDataManager::loadItem(const QUuid &id)
 QFuture<bool> HybridDataManager::saveItem(const ClipboardItem &item)
 {
     const QString id = uuidString(item.id);
+    // Writing (and folding for search) a large item would hold the main thread: it goes through
+    // the store's background connection instead.
+    constexpr qsizetype largeItem = 512 * 1024;
+    if (item.content.size() > largeItem) {
+        auto promise = std::make_shared<QPromise<bool>>();
+        promise->start();
+        m_coreDataManager.batchInsertItems({item}, [self = QPointer(this), promise, item, id](const BatchInsertResult &result) {
+            if (!result.saved || !self) {
+                diag(QStringLiteral("❌ Failed to save clipboard item: ") + id);
+                promise->addResult(false);
+                promise->finish();
+                return;
+            }
+            whenFinished(self->m_vectorStoreManager.addItem(item), self, [promise, id](const QFuture<void> &) {
+                diag(QStringLiteral("✅ Saved clipboard item: ") + id);
+                promise->addResult(true);
+                promise->finish();
+            });
+        });
+        return promise->future();
+    }
     if (!m_coreDataManager.createItem(item)) {
         diag(QStringLiteral("❌ Failed to save clipboard item: ") + id);
         return QtFuture::makeReadyFuture(false);

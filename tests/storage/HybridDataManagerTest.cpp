@@ -296,6 +296,21 @@ TEST_F(Installation, SaveUpdateAndDeleteKeepStoreAndIndexInStep)
     EXPECT_EQ(indexEntries(), 0);
 }
 
+// A large copy is written off the main thread, and is stored, searchable and indexed all the same.
+TEST_F(Installation, LargeItemsAreStoredLikeSmallOnes)
+{
+    preferences.setBoolean(flag, true);
+    startAndWait();
+    ClipboardItem large = item(2, "needle");
+    large.content = QString(700'000, QLatin1Char('x')) + QStringLiteral(" needle");
+    large.preview = large.content.left(100);
+    const QFuture<bool> saved = hybrid->saveItem(large);
+    ASSERT_TRUE(waitFor([&] { return saved.isFinished(); }));
+    EXPECT_TRUE(saved.result());
+    EXPECT_EQ(hybrid->searchItems("needle").size(), 1);
+    EXPECT_EQ(indexEntries(), 1);
+}
+
 TEST_F(Installation, ItemsCapturedBeforeACrashAreSearchableAfterTheRestart)
 {
     preferences.setBoolean(flag, true);
