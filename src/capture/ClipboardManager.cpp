@@ -327,11 +327,7 @@ QFuture<bool> ClipboardManager::addItemWithKey(ClipboardItem item, const QString
         item.isFavorite |= older.isFavorite;
     m_history.prepend(item);
     m_canonicalContent.remember(item.id, key);
-    if (m_history.items().size() > m_maxItems) {
-        for (qsizetype row = m_maxItems; row < m_history.items().size(); ++row)
-            m_canonicalContent.forget(m_history.items().at(row).id);
-        m_history.truncate(m_maxItems);
-    }
+    trimToLimit();
     historyChanged(item.isFavorite);
 
     for (const ClipboardItem &older : replaced) {
@@ -352,35 +348,38 @@ QFuture<BatchInsertResult> ClipboardManager::addItems(const QList<ClipboardItem>
         keys.append(CanonicalContent::keyOf(items.at(i).content));
         newest.insert({int(items.at(i).type), keys.last()}, i);
     }
-    QList<ClipboardItem> added; // newest first
+    QList<qsizetype> added; // indexes into items, newest first
     for (qsizetype i = items.size() - 1; i >= 0; --i)
         if (newest.value({int(items.at(i).type), keys.at(i)}) == i)
-            added.append(items.at(i));
+            added.append(i);
+    QSet<DuplicateKey> starred;
     const QList<ClipboardItem> replaced = removeFromHistory([&](const ClipboardItem &existing) {
-        return newest.contains({int(existing.type), m_canonicalContent.of(existing)});
+        DuplicateKey key{int(existing.type), m_canonicalContent.of(existing)};
+        if (!newest.contains(key))
+            return false;
+        if (existing.isFavorite)
+            starred.insert(std::move(key));
+        return true;
     });
-    QHash<DuplicateKey, bool> starred;
-    for (const ClipboardItem &older : replaced)
-        if (older.isFavorite)
-            starred.insert({int(older.type), m_canonicalContent.of(older)}, true);
-    for (ClipboardItem &item : added) {
-        const QString key = CanonicalContent::keyOf(item.content);
-        item.isFavorite |= starred.value({int(item.type), key});
-        m_canonicalContent.remember(item.id, key);
+    QList<ClipboardItem> newestFirst;
+    newestFirst.reserve(added.size());
+    for (const qsizetype i : added) {
+        ClipboardItem item = items.at(i);
+        item.isFavorite |= starred.contains({int(item.type), keys.at(i)});
+        m_canonicalContent.remember(item.id, keys.at(i));
+        newestFirst.append(std::move(item));
     }
-    m_history.prependAll(added.mid(0, m_maxItems));
-    for (qsizetype row = m_maxItems; row < m_history.items().size(); ++row)
-        m_canonicalContent.forget(m_history.items().at(row).id);
-    m_history.truncate(m_maxItems);
+    m_history.prependAll(newestFirst.mid(0, m_maxItems));
+    trimToLimit();
     historyChanged(true);
 
     for (const ClipboardItem &older : replaced) {
         similaritySearchManager().removeItem(older.id);
         m_storage.deleteItem(older.id);
     }
-    similaritySearchManager().indexItems(added.mid(0, m_maxItems));
+    similaritySearchManager().indexItems(newestFirst.mid(0, m_maxItems));
     // Stored oldest first, so the store's order (time, then insertion) matches the history's.
-    QList<ClipboardItem> oldestFirst(added.crbegin(), added.crend());
+    QList<ClipboardItem> oldestFirst(newestFirst.crbegin(), newestFirst.crend());
     return m_storage.saveItems(oldestFirst);
 }
 
@@ -410,6 +409,13 @@ QFuture<BatchInsertResult> ClipboardManager::importItems(const QList<ClipboardIt
         similaritySearchManager().indexItems(shown);
         return result;
     });
+}
+
+void ClipboardManager::trimToLimit()
+{
+    for (qsizetype row = m_maxItems; row < m_history.items().size(); ++row)
+        m_canonicalContent.forget(m_history.items().at(row).id);
+    m_history.truncate(m_maxItems);
 }
 
 QList<ClipboardItem> ClipboardManager::removeFromHistory(const std::function<bool(const ClipboardItem &)> &pick)

@@ -181,6 +181,8 @@ private:
                                                      std::function<bool()> stillWanted);
     LocalAISearchManager &localAISearch();
     // Removes the items the predicate picks from the history and from the duplicate keys.
+    // Drops the items beyond maxItems (they stay stored).
+    void trimToLimit();
     QList<ClipboardItem> removeFromHistory(const std::function<bool(const ClipboardItem &)> &pick);
     void historyChanged(bool favoritesChanged);
 

@@ -94,52 +94,47 @@ std::optional<ClipboardItem> HybridDataManager::loadItem(const QUuid &id)
     return CoreDataManager::makeClipboardItem(*record);
 }
 
+QFuture<BatchInsertResult> HybridDataManager::insertInBackground(const QList<ClipboardItem> &items)
+{
+    auto promise = std::make_shared<QPromise<BatchInsertResult>>();
+    promise->start();
+    m_coreDataManager.batchInsertItems(items, [promise](const BatchInsertResult &result) {
+        promise->addResult(result);
+        promise->finish();
+    });
+    return promise->future();
+}
+
 QFuture<bool> HybridDataManager::saveItem(const ClipboardItem &item)
 {
     const QString id = uuidString(item.id);
+    const auto indexOnceStored = [this, item, id](bool stored) {
+        if (!stored) {
+            diag(QStringLiteral("❌ Failed to save clipboard item: ") + id);
+            return QtFuture::makeReadyFuture(false);
+        }
+        return thenOn(this, m_vectorStoreManager.addItem(item), [id] {
+            diag(QStringLiteral("✅ Saved clipboard item: ") + id);
+            return true;
+        });
+    };
     // Writing (and folding for search) a large item would hold the main thread: it goes through
     // the store's background connection instead.
     constexpr qsizetype largeItem = 512 * 1024;
-    if (item.content.size() > largeItem) {
-        auto promise = std::make_shared<QPromise<bool>>();
-        promise->start();
-        m_coreDataManager.batchInsertItems({item}, [self = QPointer(this), promise, item, id](const BatchInsertResult &result) {
-            if (!result.saved || !self) {
-                diag(QStringLiteral("❌ Failed to save clipboard item: ") + id);
-                promise->addResult(false);
-                promise->finish();
-                return;
-            }
-            whenFinished(self->m_vectorStoreManager.addItem(item), self, [promise, id](const QFuture<void> &) {
-                diag(QStringLiteral("✅ Saved clipboard item: ") + id);
-                promise->addResult(true);
-                promise->finish();
-            });
-        });
-        return promise->future();
-    }
-    if (!m_coreDataManager.createItem(item)) {
-        diag(QStringLiteral("❌ Failed to save clipboard item: ") + id);
-        return QtFuture::makeReadyFuture(false);
-    }
-    return thenOn(this, m_vectorStoreManager.addItem(item), [id] {
-        diag(QStringLiteral("✅ Saved clipboard item: ") + id);
-        return true;
-    });
+    if (item.content.size() > largeItem)
+        return thenOn(this, insertInBackground({item}),
+                      [indexOnceStored](const BatchInsertResult &result) { return indexOnceStored(result.saved); });
+    return indexOnceStored(m_coreDataManager.createItem(item));
 }
 
 QFuture<BatchInsertResult> HybridDataManager::saveItems(const QList<ClipboardItem> &items)
 {
-    auto promise = std::make_shared<QPromise<BatchInsertResult>>();
-    promise->start();
-    m_coreDataManager.batchInsertItems(items, [self = QPointer(this), promise, items](const BatchInsertResult &result) {
-        promise->addResult(result);
-        promise->finish();
+    return thenOn(this, insertInBackground(items), [this, items](const BatchInsertResult &result) {
         // One batch for all of them, and one save of the index file at its end.
-        if (self && result.saved && result.inserted > 0)
-            self->m_vectorStoreManager.addItems(items);
+        if (result.saved && result.inserted > 0)
+            m_vectorStoreManager.addItems(items);
+        return result;
     });
-    return promise->future();
 }
 
 QFuture<bool> HybridDataManager::updateItem(const ClipboardItem &item)

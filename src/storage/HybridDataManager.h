@@ -86,6 +86,8 @@ signals:
 private:
     struct Migration;
 
+    // The store's background insert, as a future (cancelled if the store goes first).
+    QFuture<BatchInsertResult> insertInBackground(const QList<ClipboardItem> &items);
     void startUp();
     void finishStartUp();
     void migrateNextChunk(const std::shared_ptr<Migration> &migration);
