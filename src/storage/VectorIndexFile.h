@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -38,5 +39,21 @@ struct DecodedVectorIndex {
 };
 
 DecodedVectorIndex decodeVectorIndex(QByteArrayView bytes);
+
+// The same reading, handing each member over as it is read, so that a caller filling its own
+// index never holds the whole file's entries at once. `entry` gets each well-formed member (a
+// later member of the same key replaces it; the item is reused afterwards, so copy what you
+// keep), `dropped` the key of a malformed or non-object member, which removes an earlier one.
+struct VectorIndexEntrySink {
+    std::function<void(const VectorItem &)> entry;
+    std::function<void(const QString &key)> dropped;
+};
+struct VectorIndexDecoding {
+    std::optional<QString> error;
+    // False when a top-level member is not an object, or the document is not an object: then the
+    // file holds no entries, whatever was handed over.
+    bool allObjects = true;
+};
+VectorIndexDecoding decodeVectorIndex(QByteArrayView bytes, const VectorIndexEntrySink &sink);
 
 } // namespace snipbrook

@@ -21,7 +21,7 @@ class IndexReader {
 public:
     explicit IndexReader(QByteArrayView bytes) : m_begin(bytes.data()), m_p(bytes.data()), m_end(bytes.data() + bytes.size()) {}
 
-    DecodedVectorIndex read();
+    VectorIndexDecoding read(const VectorIndexEntrySink &sink);
 
 private:
     bool fail(const char *what)
@@ -386,9 +386,9 @@ bool IndexReader::readEntry(int depth, VectorItem &entry, bool &wellFormed)
     return read;
 }
 
-DecodedVectorIndex IndexReader::read()
+VectorIndexDecoding IndexReader::read(const VectorIndexEntrySink &sink)
 {
-    DecodedVectorIndex result;
+    VectorIndexDecoding result;
     if (m_end - m_p >= 3 && std::string_view(m_p, 3) == "\xEF\xBB\xBF")
         m_p += 3;
     skipWhitespace();
@@ -397,48 +397,65 @@ DecodedVectorIndex IndexReader::read()
         return result;
     }
 
-    std::vector<std::optional<VectorItem>> members;
-    QHash<QString, size_t> positions;
-    bool allObjects = true;
+    // One entry reused for every member, so its vector's storage is allocated once, not per entry.
+    VectorItem entry;
     bool read = true;
     if (peek() == '{') {
         read = forEachMember(1, [&](const QString &key) {
-            std::optional<VectorItem> member;
             if (peek() != '{') {
-                allObjects = false;
+                result.allObjects = false;
                 if (!skipValue(1))
                     return false;
-            } else {
-                VectorItem entry;
-                bool wellFormed = false;
-                if (!readEntry(2, entry, wellFormed))
-                    return false;
-                if (wellFormed) {
-                    entry.id = key;
-                    member = std::move(entry);
-                }
+                sink.dropped(key);
+                return true;
             }
-            const auto known = positions.constFind(key);
-            if (known == positions.cend()) {
-                positions.insert(key, members.size());
-                members.push_back(std::move(member));
+            bool wellFormed = false;
+            if (!readEntry(2, entry, wellFormed))
+                return false;
+            if (wellFormed) {
+                entry.id = key;
+                sink.entry(entry);
             } else {
-                members[*known] = std::move(member);
+                sink.dropped(key);
             }
             return true;
         });
     } else {
-        allObjects = false;
+        result.allObjects = false;
         read = skipValue(0);
     }
     skipWhitespace();
     if (read && m_p != m_end)
         fail("unexpected data after the document");
-    if (m_error) {
-        result.error = m_error;
-        return result;
-    }
-    if (!allObjects)
+    result.error = m_error;
+    return result;
+}
+
+} // namespace
+
+VectorIndexDecoding decodeVectorIndex(QByteArrayView bytes, const VectorIndexEntrySink &sink)
+{
+    return IndexReader(bytes).read(sink);
+}
+
+DecodedVectorIndex decodeVectorIndex(QByteArrayView bytes)
+{
+    // Members in the order of their first appearance; a repeated key keeps its last value.
+    std::vector<std::optional<VectorItem>> members;
+    QHash<QString, size_t> positions;
+    const auto slot = [&](const QString &key) -> std::optional<VectorItem> & {
+        const auto known = positions.constFind(key);
+        if (known != positions.cend())
+            return members[*known];
+        positions.insert(key, members.size());
+        return members.emplace_back();
+    };
+    const VectorIndexDecoding decoding = decodeVectorIndex(
+        bytes, {[&](const VectorItem &entry) { slot(entry.id) = entry; }, [&](const QString &key) { slot(key).reset(); }});
+
+    DecodedVectorIndex result;
+    result.error = decoding.error;
+    if (decoding.error || !decoding.allObjects)
         return result;
     result.entries.reserve(members.size());
     for (auto &member : members)
@@ -446,9 +463,5 @@ DecodedVectorIndex IndexReader::read()
             result.entries.push_back(std::move(*member));
     return result;
 }
-
-} // namespace
-
-DecodedVectorIndex decodeVectorIndex(QByteArrayView bytes) { return IndexReader(bytes).read(); }
 
 } // namespace snipbrook

@@ -14,6 +14,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 #include <QHash>
 #include <QPromise>
@@ -98,15 +100,16 @@ struct VectorStoreManager::QueueState {
         }
         std::optional<int> count;
         {
-            DecodedVectorIndex decoded = decodeVectorIndex(bytes);
-            if (decoded.error) {
-                diag(QStringLiteral("❌ Failed to load existing vector index: ") + *decoded.error);
+            // Filled as the file is read: the decoded entries are never all held beside the index.
+            VectorIndex loaded;
+            const VectorIndexDecoding decoding = decodeVectorIndex(
+                bytes, {[&](const VectorItem &entry) { loaded.insert(entry); },
+                        [&](const QString &key) { loaded.remove(key); }});
+            if (decoding.error) {
+                diag(QStringLiteral("❌ Failed to load existing vector index: ") + *decoding.error);
             } else {
-                VectorIndex loaded;
-                for (VectorItem &entry : decoded.entries) {
-                    loaded.insert(entry);
-                    entry = {}; // each decoded entry goes once it is in the index
-                }
+                if (!decoding.allObjects)
+                    loaded.clear();
                 index = std::move(loaded);
                 count = static_cast<int>(index.size());
             }
@@ -129,7 +132,7 @@ struct VectorStoreManager::Batch {
 };
 
 VectorStoreManager::VectorStoreManager(const Embedder &embedder, const QString &documentsDirectory,
-                                       const Clock &clock, QObject *parent)
+                                       const Clock &clock, QObject *parent, QFuture<void> loadAfter)
     : QObject(parent),
       m_embedder(embedder),
       m_clock(clock),
@@ -152,7 +155,14 @@ VectorStoreManager::VectorStoreManager(const Embedder &embedder, const QString &
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &VectorStoreManager::flush);
 
-    m_loaded = thenOn(this, runOnPool(m_queue, [state = m_state, path = m_indexFilePath] { return state->load(path); }),
+    const auto load = [state = m_state, path = m_indexFilePath, loadAfter] {
+        QElapsedTimer waited;
+        waited.start();
+        while (!loadAfter.isFinished() && waited.elapsed() < longestLoadWait.count())
+            QThread::msleep(2);
+        return state->load(path);
+    };
+    m_loaded = thenOn(this, runOnPool(m_queue, load),
                       [this](std::optional<int> count) {
                           if (count) {
                               setIndexedItemsCount(*count);
