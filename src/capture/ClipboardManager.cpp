@@ -13,6 +13,7 @@
 #include "search/SimilaritySearchKitManager.h"
 #include "core/Async.h"
 #include "core/HistoryStorage.h"
+#include "core/Memory.h"
 
 #include <QPromise>
 #include <QThreadPool>
@@ -128,14 +129,16 @@ void ClipboardManager::mergeLoadedHistory(LoadedHistory loaded)
         presentContent.insert({int(item.type), m_canonicalContent.of(item)});
     }
     QList<ClipboardItem> merged = m_history.items();
-    for (ClipboardItem &item : loaded.items) {
+    merged.reserve(std::min<qsizetype>(m_maxItems, merged.size() + loaded.items.size()));
+    // Read without detaching: the loaded list is shared with the finished load's result.
+    for (const ClipboardItem &item : std::as_const(loaded.items)) {
         if (merged.size() >= m_maxItems)
             break;
         const QString key = loaded.canonicalKeys.value(item.id, CanonicalContent::keyOf(item.content));
         if (present.contains(item.id) || presentContent.contains({int(item.type), key}))
             continue;
         m_canonicalContent.remember(item.id, key);
-        merged.append(std::move(item));
+        merged.append(item);
     }
     const qsizetype itemCount = merged.size();
     m_history.reset(std::move(merged));
@@ -149,6 +152,8 @@ void ClipboardManager::mergeLoadedHistory(LoadedHistory loaded)
 
     whenFinished(similaritySearchManager().indexItems(m_history.items()), this, [this](const QFuture<void> &) {
         diag(QStringLiteral("✅ Legacy similarity index initialized with %1 items").arg(m_history.items().size()));
+        // Loading, merging and mirroring the history left freed heap behind; hand it back.
+        releaseFreedMemory();
     });
     cleanUpOldItems();
     m_cleanupTimer.start();

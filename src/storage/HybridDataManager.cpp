@@ -63,6 +63,8 @@ void HybridDataManager::finishStartUp()
     // of items deleted just before a crash go.
     m_missingEntriesIndexed = m_vectorStoreManager.reconcileWithStore(
         m_coreDataManager.fetchAllIds(), [this](const QList<QUuid> &ids) { return items(m_coreDataManager.fetchItems(ids)); });
+    // The comparison's id sets are gone by now; so is the heap they and the index load used.
+    whenFinished(m_missingEntriesIndexed, this, [](const QFuture<void> &) { releaseFreedMemory(); });
 }
 
 QList<ClipboardItem> HybridDataManager::items(const QList<ClipboardItemEntity> &records)
