@@ -6,6 +6,10 @@
 #include "model/UnicodeText.h"
 #include "model/Uuid.h"
 
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
 namespace snipbrook::itemRecords {
 namespace {
 
@@ -26,13 +30,43 @@ std::optional<QDateTime> readTimestamp(const SqliteStatement &row, int column)
     return date.isValid() ? std::optional(date) : std::nullopt;
 }
 
-ClipboardItemEntity readEntity(const SqliteStatement &row)
+// Texts that thousands of rows repeat (types, application names and identifiers, languages)
+// read once per query and shared, which saves both the allocations and the memory.
+class RepeatedTexts {
+public:
+    std::optional<QString> read(const SqliteStatement &row, int column)
+    {
+        if (row.isNull(column))
+            return std::nullopt;
+        const std::string_view bytes = row.utf8(column);
+        if (bytes.size() > longest)
+            return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        const auto known = m_texts.find(bytes);
+        if (known != m_texts.end())
+            return known->second;
+        const QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        if (m_texts.size() < capacity)
+            m_texts.emplace(std::string(bytes), text);
+        return text;
+    }
+
+private:
+    static constexpr size_t longest = 128;
+    static constexpr size_t capacity = 4096;
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts;
+};
+
+ClipboardItemEntity readEntity(const SqliteStatement &row, RepeatedTexts &repeated)
 {
     ClipboardItemEntity entity;
     entity.recordId = row.int64(0);
     if (const auto idText = row.optionalText(1))
         entity.id = parseUuid(*idText);
-    entity.type = row.optionalText(2);
+    entity.type = repeated.read(row, 2);
     entity.content = row.optionalText(3);
     // Stored once: a missing preview is the content itself (and shares its text).
     entity.preview = row.isNull(4) ? entity.content : row.optionalText(4);
@@ -42,15 +76,15 @@ ClipboardItemEntity readEntity(const SqliteStatement &row)
         ClipboardMetadataEntity metadata;
         metadata.size = row.int64(8);
         metadata.fileCount = row.int64(9);
-        metadata.colorValue = row.optionalText(10);
+        metadata.colorValue = repeated.read(row, 10);
         metadata.url = row.optionalText(11);
-        metadata.language = row.optionalText(12);
-        metadata.sourceApp = row.optionalText(13);
-        metadata.sourceAppBundle = row.optionalText(14);
+        metadata.language = repeated.read(row, 12);
+        metadata.sourceApp = repeated.read(row, 13);
+        metadata.sourceAppBundle = repeated.read(row, 14);
         // Beyond 32 bits is not a process id; it reads as absent.
         const qint64 pid = row.int64(15);
         metadata.sourceProcessID = pid == static_cast<qint32>(pid) ? static_cast<qint32>(pid) : 0;
-        metadata.embeddingVersion = row.optionalText(16);
+        metadata.embeddingVersion = repeated.read(row, 16);
         entity.metadata = metadata;
     }
     return entity;
@@ -59,8 +93,9 @@ ClipboardItemEntity readEntity(const SqliteStatement &row)
 QList<ClipboardItemEntity> readAll(SqliteStatement &statement)
 {
     QList<ClipboardItemEntity> entities;
+    RepeatedTexts repeated;
     while (statement.step())
-        entities.append(readEntity(statement));
+        entities.append(readEntity(statement, repeated));
     return entities;
 }
 
@@ -140,7 +175,8 @@ std::optional<ClipboardItemEntity> find(SqliteDatabase &db, const QUuid &id)
     statement->bind(1, uuidString(id));
     if (!statement->step())
         return std::nullopt;
-    return readEntity(*statement);
+    RepeatedTexts repeated;
+    return readEntity(*statement, repeated);
 }
 
 QList<ClipboardItemEntity> newest(SqliteDatabase &db, qint64 limit)
@@ -171,12 +207,13 @@ QList<QUuid> ids(SqliteDatabase &db)
 QList<ClipboardItemEntity> withIds(SqliteDatabase &db, const QList<QUuid> &ids)
 {
     QList<ClipboardItemEntity> records;
+    RepeatedTexts repeated;
     auto statement = db.query(SELECT_ITEMS "WHERE i.id = ?1");
     for (const QUuid &id : ids) {
         statement->reset();
         statement->bind(1, uuidString(id));
         if (statement->step())
-            records.append(readEntity(*statement));
+            records.append(readEntity(*statement, repeated));
     }
     std::sort(records.begin(), records.end(), [](const ClipboardItemEntity &a, const ClipboardItemEntity &b) {
         const double at = a.timestamp ? double(a.timestamp->toMSecsSinceEpoch()) : 0.0;

@@ -138,6 +138,12 @@ QString SqliteStatement::text(int column) const
     return QString::fromUtf8(data, sqlite3_column_bytes(m_statement, column));
 }
 
+std::string_view SqliteStatement::utf8(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+    return data ? std::string_view(data, size_t(sqlite3_column_bytes(m_statement, column))) : std::string_view();
+}
+
 std::optional<QString> SqliteStatement::optionalText(int column) const
 {
     if (isNull(column))

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 struct sqlite3;
@@ -54,6 +55,8 @@ public:
     double real(int column) const;
     QString text(int column) const;
     std::optional<QString> optionalText(int column) const;
+    // The column's UTF-8 bytes, valid until the next step or reset.
+    std::string_view utf8(int column) const;
 
 private:
     [[noreturn]] void fail(int code) const;
