@@ -1,6 +1,7 @@
 #include "ApplicationState.h"
 
 #include "BuildInfo.h"
+#include "core/Async.h"
 #include "model/Diagnostics.h"
 #include "model/TerminalText.h"
 
@@ -10,6 +11,12 @@
 
 namespace snipbrook {
 namespace {
+
+QFuture<void> startedFuture(QPromise<void> &promise)
+{
+    promise.start();
+    return promise.future();
+}
 
 // The documents folder is the user's own: created when missing, its mode left alone.
 const AppPaths &withFolders(const AppPaths &paths)
@@ -27,18 +34,24 @@ ApplicationState::ApplicationState(AppPaths paths, DesktopServices services, Opt
       m_services(std::move(services)),
       m_configuration(m_services.preferences, options.resourceDirectory),
       m_itemStore(m_paths.dataDir, options.onStoreFailure),
-      m_vectorStore(m_services.embedder, m_paths.documentsDir, m_services.clock),
+      m_vectorStore(m_services.embedder, m_paths.documentsDir, m_services.clock, nullptr, startedFuture(m_historyListed)),
       m_storage(m_itemStore, m_vectorStore, m_services.preferences, m_paths.documentsDir, options.storageStartDelay),
       m_clipboard(m_configuration, m_services.pasteboard, m_services.workspace, m_storage, m_vectorStore,
                   m_services.clock, options.timings)
 {
     if (!m_services.watchesClipboard)
         diag(QStringLiteral("⚠️ No X11 display, clipboard capture is off: the command line still works"));
-    loadModelInBackground();
+    // Listing the history comes first; the model and the index take the processor after it.
+    whenFinished(m_clipboard.loaded(), this, [this](const QFuture<void> &) {
+        m_historyListed.finish();
+        loadModelInBackground();
+    });
 }
 
 ApplicationState::~ApplicationState()
 {
+    // A quit before the history was listed must not leave the index load waiting for it.
+    m_historyListed.finish();
     // Reads of the history still running on the global pool are answered by the item store on
     // this thread: serve them until they are done, so none is left holding a store that is gone.
     while (!QThreadPool::globalInstance()->waitForDone(5))

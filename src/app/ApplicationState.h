@@ -13,6 +13,7 @@
 #include "storage/VectorStoreManager.h"
 
 #include <QObject>
+#include <QPromise>
 
 #include <atomic>
 #include <chrono>
@@ -77,6 +78,8 @@ private:
     const DesktopServices m_services;
     ConfigurationManager m_configuration;
     CoreDataManager m_itemStore;
+    // Finished once the history's first load is done: the vector index and the model load after it.
+    QPromise<void> m_historyListed;
     VectorStoreManager m_vectorStore;
     HybridDataManager m_storage;
     ClipboardManager m_clipboard;

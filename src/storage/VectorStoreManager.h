@@ -40,8 +40,15 @@ public:
     static constexpr int chunkSize = 10;
     static constexpr std::chrono::milliseconds defaultSaveDelay{2000};
 
+    // The longest the index file waits for `loadAfter`.
+    static constexpr std::chrono::milliseconds longestLoadWait{3000};
+
+    // The index file is read on the queue once `loadAfter` has finished (at most longestLoadWait
+    // later): the program passes the history's first load, so the two never compete for the
+    // processor at start-up. Work queued meanwhile runs after the load, as always.
     VectorStoreManager(const Embedder &embedder, const QString &documentsDirectory,
-                       const Clock &clock = SystemClock::instance(), QObject *parent = nullptr);
+                       const Clock &clock = SystemClock::instance(), QObject *parent = nullptr,
+                       QFuture<void> loadAfter = {});
     // Saves unsaved single changes first.
     ~VectorStoreManager() override;
 

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPromise>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -133,6 +134,28 @@ TEST_F(VectorStoreTest, SingleAdditionsAndRemovalsSurviveARestart)
     await(reopened->addItem(textItem(11, "added just before quitting")));
     reopened.reset();
     EXPECT_TRUE(open()->indexedItemsCount() == 4);
+}
+
+// The file waits for the history's first load; what arrives meanwhile must neither be lost by the
+// load nor lose the file's entries.
+TEST_F(VectorStoreTest, ChangesMadeWhileTheLoadWaitsKeepTheFileEntries)
+{
+    {
+        auto store = open();
+        await(store->addItems(numberedItems(2)));
+    }
+    QPromise<void> historyListed;
+    historyListed.start();
+    VectorStoreManager store(embedder, dir.path(), clock, nullptr, historyListed.future());
+    const QFuture<void> added = store.addItem(textItem(10, "copied during start-up"));
+    const QFuture<void> removed = store.removeItem(numberedItems(1)[0].id);
+    EXPECT_FALSE(store.loaded().isFinished());
+
+    historyListed.finish();
+    await(store.loaded());
+    await(added);
+    await(removed);
+    EXPECT_EQ(sortedField(store, &VectorItem::id), QStringList({key(numberedItems(2)[1]), key(textItem(10, ""))}));
 }
 
 TEST_F(VectorStoreTest, CountsOperationsNotKeys)
