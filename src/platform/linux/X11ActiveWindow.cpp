@@ -86,7 +86,8 @@ std::optional<WindowIdentity> X11ActiveWindow::current() const
 
 bool X11ActiveWindow::isActive(quint64 window) const
 {
-    return window != XCB_WINDOW_NONE && activeId() == window;
+    // The window manager names a closed window for a moment after it went.
+    return window != XCB_WINDOW_NONE && activeId() == window && exists(window);
 }
 
 bool X11ActiveWindow::exists(quint64 window) const
