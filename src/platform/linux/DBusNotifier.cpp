@@ -11,7 +11,7 @@ namespace snipbrook {
 DBusNotifier::DBusNotifier(QObject *parent) : DBusNotifier(Options{}, parent) {}
 
 DBusNotifier::DBusNotifier(Options options, QObject *parent)
-    : QObject(parent), m_bus(options.bus.value_or(QDBusConnection::sessionBus())), m_timeoutMs(options.timeoutMs),
+    : QObject(parent), m_bus(options.bus ? *options.bus : QDBusConnection::sessionBus()), m_timeoutMs(options.timeoutMs),
       m_maxWaiting(options.maxWaiting)
 {
 }
