@@ -11,7 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates
   qt6-base-dev
   libicu-dev libsqlite3-dev libeigen3-dev libopenblas-dev
-  libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxtst-dev
+  libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   openssl npm
   xvfb openbox xclip xdotool dbus dbus-x11 x11-utils fonts-dejavu-core

@@ -70,6 +70,13 @@ public:
     virtual bool writeText(const QString &text) = 0;
     virtual bool writeData(const QString &type, const QByteArray &bytes) = 0;
     virtual bool writeUrls(const QList<QUrl> &urls) = 0;
+    // Offers text as the primary selection too (what a middle click, or xterm's Shift+Insert,
+    // pastes), apart from the clipboard and its change count. False where there is none.
+    virtual bool writePrimaryText(const QString &text)
+    {
+        Q_UNUSED(text);
+        return false;
+    }
 
 signals:
     // Emitted on the main thread as soon as the platform reports a change, so the monitor can

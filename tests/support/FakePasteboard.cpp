@@ -87,4 +87,12 @@ bool FakePasteboard::writeUrls(const QList<QUrl> &urls)
     return true;
 }
 
+bool FakePasteboard::writePrimaryText(const QString &text)
+{
+    if (failWrites)
+        return false;
+    primaryText = text;
+    return true;
+}
+
 } // namespace snipbrook::test

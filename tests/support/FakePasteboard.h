@@ -42,6 +42,9 @@ public:
     bool writeText(const QString &text) override;
     bool writeData(const QString &type, const QByteArray &bytes) override;
     bool writeUrls(const QList<QUrl> &urls) override;
+    // Kept apart from the clipboard, as on X11.
+    bool writePrimaryText(const QString &text) override;
+    std::optional<QString> primaryText;
 
 private:
     void answer(QObject *context, SnapshotHandler handler);

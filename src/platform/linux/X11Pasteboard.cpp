@@ -145,6 +145,17 @@ bool X11Pasteboard::writeUrls(const QList<QUrl> &urls)
     return publish();
 }
 
+bool X11Pasteboard::writePrimaryText(const QString &text)
+{
+    if (!m_watcher || !qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection())
+        return false;
+    clipboard->setText(text, QClipboard::Selection);
+    return true;
+}
+
 bool X11Pasteboard::publish()
 {
     const auto fail = [this](const QString &line) {

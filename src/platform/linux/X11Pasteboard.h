@@ -42,6 +42,8 @@ public:
     bool writeText(const QString &text) override;
     bool writeData(const QString &type, const QByteArray &bytes) override;
     bool writeUrls(const QList<QUrl> &urls) override;
+    // PRIMARY is served by the toolkit too; it is not watched, so the change count stays.
+    bool writePrimaryText(const QString &text) override;
 
 private:
     // What this program has written since the last clear; every write publishes all of it.
