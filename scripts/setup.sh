@@ -14,7 +14,7 @@ packages=(
   libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   openssl npm
-  xvfb openbox xclip xdotool dbus dbus-x11 x11-utils fonts-dejavu-core
+  xvfb openbox xclip xdotool dbus dbus-x11 x11-utils fonts-dejavu-core trayer
 )
 
 missing=()

@@ -1,0 +1,2 @@
+// Anchors the moc output of the tray interface.
+#include "TrayIcon.h"
