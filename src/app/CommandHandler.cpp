@@ -84,6 +84,11 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
         reply(CliResponse::ok(m_hooks.statusText ? m_hooks.statusText() : QString()));
     } else if (command == QLatin1String("activate")) {
         reply(CliResponse::ok(QStringLiteral("Snipbrook is already running.")));
+    } else if (command == QLatin1String("popup")) {
+        if (m_hooks.showQuickAccess && m_hooks.showQuickAccess())
+            reply(CliResponse::ok(QString()));
+        else
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the quick-access panel needs an X11 display")));
     } else if (command == QLatin1String("quit")) {
         reply(CliResponse::ok(QStringLiteral("Snipbrook is quitting.")));
         if (m_hooks.quit)

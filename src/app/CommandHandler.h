@@ -22,6 +22,8 @@ public:
     struct Hooks {
         std::function<QString()> statusText;
         std::function<void()> quit;
+        // Opens the quick-access panel; false when there is none (no display).
+        std::function<bool()> showQuickAccess;
     };
 
     CommandHandler(ClipboardManager &clipboard, ConfigurationManager &configuration, Hooks hooks,

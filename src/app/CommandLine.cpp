@@ -210,7 +210,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
     if (command == QLatin1String("ignore"))
         return parseIgnore(rest);
     if (command == QLatin1String("dedupe") || command == QLatin1String("clear") ||
-        command == QLatin1String("status") || command == QLatin1String("quit"))
+        command == QLatin1String("status") || command == QLatin1String("quit") || command == QLatin1String("popup"))
         return parseNoArguments(command, rest);
     return badUsage(QStringLiteral("unknown command '") + command + QStringLiteral("'"));
 }
@@ -248,7 +248,8 @@ QString usageText()
         "  clear                  delete the whole history\n"
         "  ignore [add|remove APP]\n"
         "                         list, add or remove ignored applications\n"
-        "  status                 counts, file locations, model state, version\n"
+        "  popup                  open the quick-access panel (bind it to a key of your desktop)\n"
+        "  status                 counts, file locations, model state, shortcut, tray, version\n"
         "  quit                   stop the running Snipbrook\n"
         "  --help, --version\n"
         "\n"

@@ -1,6 +1,7 @@
 // The running instance: one per user, owning the history, the stores and the clipboard watch,
 // answering the command line over its socket.
 #include "ApplicationState.h"
+#include "DesktopShell.h"
 #include "BuildInfo.h"
 #include "CommandHandler.h"
 #include "InstanceChannel.h"
@@ -115,8 +116,24 @@ int runInstance(int argc, char *argv[])
         ApplicationState::Options options;
         options.resourceDirectory = QString::fromLatin1(build::installedDataDir);
         ApplicationState state(paths, services, options);
-        CommandHandler commands(state.clipboard(), state.configuration(),
-                                {[&state] { return state.statusText(); }, [] { QCoreApplication::quit(); }});
+        // The shortcut, the tray and the panel need a display; the command line works without.
+        std::unique_ptr<DesktopShell> shell;
+        if (services.watchesClipboard)
+            shell = std::make_unique<DesktopShell>(state, pasteboard, SystemClock::instance());
+        CommandHandler::Hooks hooks;
+        hooks.statusText = [&state, &shell] {
+            return state.statusText() + QLatin1Char('\n') +
+                   (shell ? shell->statusLines()
+                          : QStringLiteral("Global shortcut: unavailable (no X11 display)\nTray: none (no X11 display)"));
+        };
+        hooks.quit = [] { QCoreApplication::quit(); };
+        hooks.showQuickAccess = [&shell] {
+            if (!shell)
+                return false;
+            shell->showQuickAccess();
+            return true;
+        };
+        CommandHandler commands(state.clipboard(), state.configuration(), hooks);
         InstanceServer server([&commands](const CliRequest &request, const InstanceServer::Reply &reply) {
             commands.handle(request, reply);
         });

@@ -35,6 +35,18 @@ bool X11ActiveWindow::windowManagerRunning() const
     return XcbConnection::firstCardinal(c.takeProperty(c.requestProperty(*check, m_supportingCheck, 4))) == check;
 }
 
+bool X11ActiveWindow::compositorRunning() const
+{
+    if (!m_connection->isValid())
+        return false;
+    xcb_connection_t *c = m_connection->get();
+    const xcb_atom_t selection = m_connection->atom("_NET_WM_CM_S" + QByteArray::number(m_connection->screenNumber()));
+    xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    std::free(reply);
+    return owned;
+}
+
 xcb_window_t X11ActiveWindow::topLevelOf(xcb_window_t window) const
 {
     xcb_connection_t *c = m_connection->get();

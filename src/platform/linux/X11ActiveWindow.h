@@ -22,6 +22,10 @@ public:
     bool isActive(quint64 window) const override;
     bool exists(quint64 window) const override;
 
+    // Whether a compositing manager owns the screen's _NET_WM_CM_S selection (windows may then
+    // be translucent).
+    bool compositorRunning() const;
+
 private:
     bool windowManagerRunning() const;
     xcb_window_t activeId() const;

@@ -33,6 +33,7 @@ XcbConnection::XcbConnection(const QString &displayName)
     }
     int screenNumber = 0;
     m_connection = xcb_connect(displayName.isEmpty() ? nullptr : name.constData(), &screenNumber);
+    m_screenNumber = screenNumber;
     m_connectError = xcb_connection_has_error(m_connection);
     if (m_connectError)
         return;

@@ -33,6 +33,7 @@ public:
 
     xcb_connection_t *get() const { return m_connection; }
     xcb_window_t root() const { return m_root; }
+    int screenNumber() const { return m_screenNumber; }
     int fileDescriptor() const;
 
     xcb_atom_t atom(const QByteArray &name) const;
@@ -61,6 +62,7 @@ public:
 private:
     xcb_connection_t *m_connection = nullptr;
     xcb_window_t m_root = XCB_WINDOW_NONE;
+    int m_screenNumber = 0;
     QString m_displayName;
     int m_connectError = 0;
     mutable std::mutex m_atomMutex;

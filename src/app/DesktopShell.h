@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace snipbrook {
+
+class ApplicationState;
+class Clock;
+class Pasteboard;
+
+// The program's presence on an X11 desktop: the global shortcut, the tray icon and its menu, the
+// quick-access panel and pasting into the window that was in front. Built only with a display.
+class DesktopShell : public QObject {
+    Q_OBJECT
+public:
+    // Both references must outlive the shell.
+    DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Clock &clock, QObject *parent = nullptr);
+    ~DesktopShell() override;
+
+    // Remembers the window in front, for a paste, and opens the panel: under the tray icon when
+    // its place is known, otherwise at the pointer.
+    void showQuickAccess();
+    bool isQuickAccessVisible() const;
+
+    // "Global shortcut: ..." and "Tray: ..." lines for `snipbrook status`.
+    QString statusLines() const;
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+};
+
+} // namespace snipbrook
