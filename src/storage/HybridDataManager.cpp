@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QPromise>
+#include <QDir>
 #include <QTimer>
 
 namespace snipbrook {
@@ -36,8 +37,8 @@ HybridDataManager::HybridDataManager(CoreDataManager &coreDataManager, VectorSto
         diag(QStringLiteral("🚀 Initializing HybridDataManager..."));
         readMigrationRecords();
         // The pause only gives a first start time to settle before importing the legacy files;
-        // with nothing to import the store is ready at once.
-        if (m_hasMigratedFromJSON)
+        // with nothing to import (already imported, or no files at all) the store is ready at once.
+        if (m_hasMigratedFromJSON || !hasLegacyFiles())
             startUp();
         else
             QTimer::singleShot(startDelay, this, &HybridDataManager::startUp);
@@ -45,6 +46,13 @@ HybridDataManager::HybridDataManager(CoreDataManager &coreDataManager, VectorSto
 }
 
 HybridDataManager::~HybridDataManager() = default;
+
+bool HybridDataManager::hasLegacyFiles() const
+{
+    const QDir documents(m_legacyDataManager.documentsPath);
+    return documents.exists(m_legacyDataManager.clipboardDataFileName) ||
+           documents.exists(m_legacyDataManager.favoritesFileName);
+}
 
 void HybridDataManager::startUp()
 {

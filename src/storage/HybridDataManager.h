@@ -89,6 +89,7 @@ private:
     // The store's background insert, as a future (cancelled if the store goes first).
     QFuture<BatchInsertResult> insertInBackground(const QList<ClipboardItem> &items);
     void startUp();
+    bool hasLegacyFiles() const;
     void finishStartUp();
     void migrateNextChunk(const std::shared_ptr<Migration> &migration);
     void completeMigration(const std::shared_ptr<Migration> &migration);

@@ -1,5 +1,7 @@
 #include "HistoryFixture.h"
 
+#include <QFile>
+
 #include <QSemaphore>
 #include <QThreadPool>
 
@@ -81,6 +83,10 @@ TEST_F(CaptureTest, StartUpWaitsForStorageThenReplacesTheList)
     ClipboardItem older = makeItem(Type::text, QStringLiteral("stored older"), 7200);
     older.isFavorite = true;
     seed({older, makeItem(Type::link, QStringLiteral("https://example.org"), 3600)});
+    // The start-up pause only precedes an import of earlier files: an empty one is enough.
+    QFile legacy(folder.filePath(QStringLiteral("clipboard_history.json")));
+    ASSERT_TRUE(legacy.open(QIODevice::WriteOnly) && legacy.write("[]") == 2);
+    legacy.close();
     storageStartDelay = std::chrono::milliseconds(500);
     setMaxItems(-5);
     create();

@@ -59,7 +59,7 @@ protected:
         store.reset();
         store = std::make_unique<CoreDataManager>(storeDir.isEmpty() ? dataDir.path() : storeDir, [](const QString &) {});
         vectors = std::make_unique<VectorStoreManager>(embedder, documents.path());
-        hybrid = std::make_unique<HybridDataManager>(*store, *vectors, preferences, documents.path(), 0ms);
+        hybrid = std::make_unique<HybridDataManager>(*store, *vectors, preferences, documents.path(), startDelay);
     }
 
     void startAndWait()
@@ -103,6 +103,7 @@ protected:
     }
 
     QTemporaryDir documents, dataDir;
+    std::chrono::milliseconds startDelay = 0ms;
     HashingEmbedder embedder;
     FakePreferences preferences;
     DiagnosticsCapture log;
@@ -112,6 +113,15 @@ protected:
 };
 
 } // namespace
+
+// The pause before an import is for the import: a first start with nothing to import is ready
+// at once, like every later start.
+TEST_F(Installation, AFirstStartWithoutLegacyFilesDoesNotWaitTheImportPause)
+{
+    startDelay = 1h;
+    startAndWait();
+    EXPECT_TRUE(preferences.boolean(flag));
+}
 
 TEST_F(Installation, FirstStartWithoutUsableLegacyFilesSetsTheFlagAndMakesNoBackup)
 {
