@@ -13,3 +13,8 @@ if [ -z "${1:-}" ] || [ "$1" = desktop ]; then
   echo "== desktop"
   python3 "$root/bench/desktop_bench.py" "$root/build/bench/src/app/snipbrook"
 fi
+# The quick-access path: shortcut to panel, paste, memory.
+if [ -z "${1:-}" ] || [ "$1" = quick-access ]; then
+  echo "== quick-access"
+  python3 "$root/bench/quick_access_bench.py" "$root/build/bench"
+fi

@@ -15,7 +15,7 @@ packages=(
   libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   openssl npm
-  xvfb openbox xclip xdotool dbus dbus-x11 x11-utils fonts-dejavu-core trayer
+  xvfb openbox xclip xdotool dbus dbus-x11 x11-utils fonts-dejavu-core trayer xterm python3-xlib
 )
 
 missing=()
