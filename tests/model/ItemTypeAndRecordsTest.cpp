@@ -1,4 +1,3 @@
-#include "model/ClipboardCopyError.h"
 #include "model/ClipboardItem.h"
 #include "model/SimilaritySearchResult.h"
 
@@ -18,10 +17,6 @@ TEST(ClipboardItemType, RawValuesRoundTripInDeclarationOrderAndAreCaseSensitive)
     EXPECT_EQ(raws, expected);
     EXPECT_FALSE(clipboardItemTypeFromRaw("Text"));
     EXPECT_FALSE(clipboardItemTypeFromRaw("multiplefiles"));
-    EXPECT_EQ(displayName(ClipboardItemType::multipleFiles), "Multiple Files");
-    EXPECT_EQ(displayName(ClipboardItemType::richText), "Rich Text");
-    EXPECT_EQ(symbolName(ClipboardItemType::emoji), "face.smiling");
-    EXPECT_EQ(tintColor(ClipboardItemType::phone), "mint");
 }
 
 TEST(ClipboardItem, EqualityIsIdentityAndBlankContentIsDetected)
@@ -40,15 +35,6 @@ TEST(ClipboardItem, EqualityIsIdentityAndBlankContentIsDetected)
     EXPECT_FALSE(a.hasNonBlankContent());
     a.content = "a";
     EXPECT_TRUE(a.hasNonBlankContent());
-}
-
-TEST(ClipboardCopyError, DescriptionsAreExact)
-{
-    EXPECT_EQ(ClipboardCopyError::pasteboardError("").description(), "Pasteboard error: ");
-    EXPECT_EQ(ClipboardCopyError::pasteboardError("busy").description(), "Pasteboard error: busy");
-    EXPECT_EQ(ClipboardCopyError::invalidImageData().description(), "Invalid image data");
-    EXPECT_EQ(ClipboardCopyError::invalidFileURL().description(), "Invalid file URL");
-    EXPECT_EQ(ClipboardCopyError::unknownType().description(), "Unknown clipboard item type");
 }
 
 TEST(SimilaritySearchResult, RawValuesAndEquality)

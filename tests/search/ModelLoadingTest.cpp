@@ -2,6 +2,7 @@
 // loading happens once.
 #include "ModelTestSupport.h"
 #include "support/DiagnosticsCapture.h"
+#include "support/TestFiles.h"
 
 #include "search/EmbeddingManager.h"
 #include "search/EncoderParameters.h"
@@ -19,13 +20,6 @@ using namespace snipbrook;
 using namespace snipbrook::test;
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 ModelFile describe(const QString &name, const QByteArray &bytes)
 {
@@ -63,16 +57,16 @@ TEST(ModelLoading, DamagedFilesAreRefusedAndEmbeddingFallsBack)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file.toStdString());
-        QFile file(copy.filePath(c.file));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray original = file.readAll(), damaged = c.damage(original);
-        file.close();
+        const QString path = copy.filePath(c.file);
+        const QByteArray original = readFile(path);
+        ASSERT_FALSE(original.isEmpty());
+        const QByteArray damaged = c.damage(original);
         ASSERT_NE(damaged, original);
-        damaged.isEmpty() ? void(file.remove()) : writeFile(copy.filePath(c.file), damaged);
+        ASSERT_TRUE(damaged.isEmpty() ? QFile::remove(path) : writeFile(path, damaged));
         QString error;
         EXPECT_EQ(SentenceEncoder::load(copy.path(), &error), nullptr);
         EXPECT_TRUE(error.contains(c.file) && error.contains(c.reason)) << error.toStdString();
-        writeFile(copy.filePath(c.file), original);
+        ASSERT_TRUE(writeFile(path, original));
     }
 
     QFile::resize(copy.filePath(QStringLiteral("group1-shard1of7")), 100);
@@ -94,8 +88,8 @@ TEST(ModelLoading, ShapeChecksRejectAnUnexpectedLayout)
         {"name":"module/Embeddings_en","shape":[10,4],"dtype":"float32"},
         {"name":"constant","shape":[],"dtype":"int32"}]}]})";
     const QByteArray shard(164, '\0');
-    writeFile(dir.filePath(QStringLiteral("model.json")), manifest);
-    writeFile(dir.filePath(QStringLiteral("shard")), shard);
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("model.json")), manifest));
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("shard")), shard));
     ModelFileSet files{describe(QStringLiteral("model.json"), manifest), {}, {describe(QStringLiteral("shard"), shard)}};
     QString error;
     const auto weights = EncoderWeights::load(dir.path(), files, &error);
@@ -105,7 +99,7 @@ TEST(ModelLoading, ShapeChecksRejectAnUnexpectedLayout)
 
     // The manifest must account for exactly the bytes of the shards.
     const QByteArray longer = QByteArray(manifest).replace("[10,4]", "[10,5]");
-    writeFile(dir.filePath(QStringLiteral("model.json")), longer);
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("model.json")), longer));
     files.manifest = describe(QStringLiteral("model.json"), longer);
     error.clear();
     EXPECT_FALSE(EncoderWeights::load(dir.path(), files, &error));
@@ -116,7 +110,7 @@ TEST(ModelLoading, LaterCandidateServesWhenAnEarlierOneIsDamaged)
 {
     SKIP_WITHOUT_MODEL();
     QTemporaryDir damaged;
-    writeFile(damaged.filePath(QStringLiteral("model.json")), "{}");
+    ASSERT_TRUE(writeFile(damaged.filePath(QStringLiteral("model.json")), "{}"));
     DiagnosticsCapture capture;
     EXPECT_NE(loadFirstAvailableEncoder({damaged.path(), testModelDirectory()}), nullptr);
     EXPECT_EQ(capture.count(QStringLiteral("⚠️ Skipped damaged model folder: ") + damaged.path()), 1);

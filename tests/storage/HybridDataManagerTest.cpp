@@ -2,6 +2,7 @@
 #include "support/DiagnosticsCapture.h"
 #include "support/FakeEmbedders.h"
 #include "support/FakePreferences.h"
+#include "support/TestFiles.h"
 #include "support/WaitFor.h"
 
 #include "model/Uuid.h"
@@ -80,18 +81,7 @@ protected:
         write(documents.filePath("favorites.json"), QJsonDocument(ids).toJson());
     }
 
-    static void write(const QString &path, const QByteArray &bytes)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    static QByteArray readFile(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    static void write(const QString &path, const QByteArray &bytes) { ASSERT_TRUE(writeFile(path, bytes)); }
 
     QString backup(const char *name = "") const { return QDir(documents.filePath("json_backup")).filePath(name); }
 
@@ -128,8 +118,7 @@ TEST_F(Installation, FirstStartWithoutUsableLegacyFilesSetsTheFlagAndMakesNoBack
     const QString history = documents.filePath("clipboard_history.json");
     write(history, "[{\"id\": 1}"); // corrupt: nothing to import
     startAndWait();
-    QFile kept(history); // left where it is, as it is
-    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "[{\"id\": 1}");
+    EXPECT_EQ(readFile(history), "[{\"id\": 1}"); // left where it is, as it is
     EXPECT_TRUE(preferences.boolean(flag));
     EXPECT_FALSE(hybrid->isMigrating());
     EXPECT_EQ(hybrid->migrationProgress(), 1.0);
@@ -217,8 +206,7 @@ TEST_F(Installation, AnExistingBackupFailsTheBackupButNotTheMigration)
     EXPECT_EQ(log.count("⚠️ Failed to create JSON backup: "), 1);
     EXPECT_TRUE(preferences.boolean(flag));
     EXPECT_EQ(hybrid->loadItems(std::nullopt).size(), 3);
-    QFile kept(backup("clipboard_history_backup.json"));
-    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "older backup");
+    EXPECT_EQ(readFile(backup("clipboard_history_backup.json")), "older backup");
 }
 
 TEST_F(Installation, ResetStaysResetAcrossARestart)
@@ -284,26 +272,6 @@ TEST_F(Installation, AClearDuringTheImportStopsItForGood)
     EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
     startAndWait();
     EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty()) << "not imported again";
-}
-
-TEST_F(Installation, SaveUpdateAndDeleteKeepStoreAndIndexInStep)
-{
-    preferences.setBoolean(flag, true);
-    startAndWait();
-    ClipboardItem first = item(1, "meeting notes for the quarterly review");
-    await(hybrid->saveItem(first));
-    first.content = "grocery list with apples";
-    first.isFavorite = true;
-    await(hybrid->updateItem(first));
-    const auto stored = hybrid->loadItems(1);
-    ASSERT_EQ(stored.size(), 1);
-    EXPECT_EQ(std::tie(stored[0].content, stored[0].isFavorite), std::tie(first.content, first.isFavorite));
-    EXPECT_EQ(hybrid->searchItems("apples").size(), 1);
-
-    EXPECT_EQ(indexEntries(), 1);
-    await(hybrid->deleteItem(first.id));
-    EXPECT_TRUE(hybrid->loadItems(std::nullopt).isEmpty());
-    EXPECT_EQ(indexEntries(), 0);
 }
 
 // A large copy is written off the main thread, and is stored, searchable and indexed all the same.

@@ -1,8 +1,8 @@
 #include "model/Uuid.h"
 #include "storage/DataManager.h"
 #include "support/DiagnosticsCapture.h"
+#include "support/TestFiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,9 +16,7 @@ class LegacyFiles : public ::testing::Test {
 protected:
     void write(const char *name, const QByteArray &bytes)
     {
-        QFile file(folder.filePath(QString::fromLatin1(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        ASSERT_TRUE(test::writeFile(folder.filePath(QString::fromLatin1(name)), bytes));
     }
 
     QTemporaryDir folder;

@@ -1,38 +1,28 @@
 #include "storage/PrivateFiles.h"
 #include "support/DiagnosticsCapture.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace snipbrook;
-using snipbrook::test::DiagnosticsCapture;
-
-namespace {
-
-void touch(const QString &path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-}
-
-} // namespace
+using namespace snipbrook::test;
 
 TEST(RemovingFiles, GoneAfterwardsIsSuccessAnythingElseIsLogged)
 {
     QTemporaryDir folder;
     DiagnosticsCapture log;
     const QString file = folder.filePath(QStringLiteral("index.json"));
-    touch(file);
+    ASSERT_TRUE(writeFile(file, {}));
     EXPECT_TRUE(removeFileReporting(file, QStringLiteral("the index")));
     EXPECT_FALSE(QFileInfo::exists(file));
 
     // Not there, or not even possible below a plain file: gone all the same.
     EXPECT_TRUE(removeFileReporting(file, QStringLiteral("the index")));
-    touch(folder.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("plain")), {}));
     EXPECT_TRUE(removeFileReporting(folder.filePath(QStringLiteral("plain/index.json")), QStringLiteral("the index")));
     EXPECT_TRUE(log.lines().isEmpty());
 

@@ -3,14 +3,13 @@
 #include "storage/ItemStoreSchema.h"
 #include "storage/Sqlite.h"
 #include "support/DiagnosticsCapture.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
-
-#include <sys/stat.h>
 
 #include <functional>
 
@@ -20,25 +19,6 @@ using namespace snipbrook;
 using namespace snipbrook::test;
 
 namespace {
-
-int modeOf(const QString &path)
-{
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The damaged stores kept aside in the store's folder (without their -wal and -shm files).
 QStringList keptCopies(const TemporaryStore &store)
@@ -65,7 +45,7 @@ TEST(StoreOpening, FolderAndFilesArePrivateToTheUser)
 TEST(StoreOpening, AStoreThatCannotBeOpenedIsFatalAndLeftWhereItIs)
 {
     QTemporaryDir folder;
-    writeFile(folder.filePath(QStringLiteral("plain-file")), "x");
+    ASSERT_TRUE(writeFile(folder.filePath(QStringLiteral("plain-file")), "x"));
     QStringList messages;
     CoreDataManager blocked(folder.filePath(QStringLiteral("plain-file/Snipbrook")),
                             [&](const QString &m) { messages.append(m); });
@@ -106,7 +86,7 @@ TEST(StoreOpening, ADamagedStoreIsKeptAsItWasAndANewOneStarts)
     // left changes in its log.
     const auto notADatabase = [](TemporaryStore &store) {
         ASSERT_TRUE(QDir().mkpath(store.dataDir()));
-        writeFile(store->storePath(), QByteArray(4096, 'x'));
+        ASSERT_TRUE(writeFile(store->storePath(), QByteArray(4096, 'x')));
     };
     const auto damagedPages = [](TemporaryStore &store) {
         for (int n = 0; n < 200; ++n)

@@ -4,6 +4,7 @@
 #include "support/DiagnosticsCapture.h"
 #include "support/FakeEmbedders.h"
 #include "support/FixedClock.h"
+#include "support/TestFiles.h"
 #include "support/WaitFor.h"
 
 #include "model/Uuid.h"
@@ -242,15 +243,13 @@ TEST(VectorStoreRaces, AnAdditionOvertakenByALaterRemovalStaysRemoved)
 
 TEST_F(VectorStoreTest, UnreadableAndUnwritableFilesAreLoggedAndSurvived)
 {
-    QFile file(dir.filePath("clipboard_vector_index.json"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{\"A\": {\"text\": \"trunc");
-    file.close();
+    const QString file = dir.filePath("clipboard_vector_index.json");
+    ASSERT_TRUE(writeFile(file, "{\"A\": {\"text\": \"trunc"));
     EXPECT_EQ(open()->indexedItemsCount(), 0);
     EXPECT_EQ(log.count("❌ Failed to load existing vector index: "), 1);
 
     // A documents "folder" that is a file: the save fails, the entries stay in memory.
-    VectorStoreManager blocked(embedder, file.fileName());
+    VectorStoreManager blocked(embedder, file);
     await(blocked.addItems(numberedItems(2)));
     EXPECT_EQ(log.count("❌ Failed to save vector index: "), 1);
     EXPECT_EQ(await(blocked.entries()).size(), 2u);
@@ -262,17 +261,13 @@ TEST_F(VectorStoreTest, TheIndexIsNeverWrittenThroughASymbolicLink)
 {
     QTemporaryDir elsewhere;
     const QString target = elsewhere.filePath("victim");
-    QFile victim(target);
-    ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
-    victim.write("untouched");
-    victim.close();
+    ASSERT_TRUE(writeFile(target, "untouched"));
     ASSERT_TRUE(QFile::link(target, dir.filePath("clipboard_vector_index.json")));
 
     auto store = open();
     await(store->addItems(numberedItems(2)));
     EXPECT_FALSE(QFileInfo(store->indexFilePath()).isSymLink());
-    ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
-    EXPECT_EQ(victim.readAll(), "untouched");
+    EXPECT_EQ(readFile(target), "untouched");
     EXPECT_EQ(log.count("⚠️ Replaced a symbolic link with the file itself: "), 1);
     store.reset();
     EXPECT_EQ(open()->indexedItemsCount(), 2);

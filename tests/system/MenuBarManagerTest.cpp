@@ -100,8 +100,6 @@ TEST_F(MenuBarManagerTest, EmptyHistoryShowsTheFullMenuWithADisabledPlaceholder)
 {
     startMenu();
     EXPECT_TRUE(tray.shown);
-    EXPECT_EQ(tray.symbol, QStringLiteral("doc.on.clipboard"));
-    EXPECT_EQ(tray.toolTip, QStringLiteral("Snipbrook - Smart Clipboard Manager"));
     EXPECT_EQ(titles(tray.menu),
               (QStringList{"Recent Items", "---", "Hide Main Window", "---", "Settings...", "---", "Clear History", "---",
                            "About Snipbrook", "Quit Snipbrook"}));
@@ -200,7 +198,6 @@ TEST_F(MenuBarManagerTest, CommandsReachTheirHooks)
     trigger(QStringLiteral("Settings..."));
     trigger(QStringLiteral("About Snipbrook"));
     EXPECT_EQ(calls, (QStringList{"hide main", "show main", "settings", "Snipbrook|" + MenuBarManager::aboutText()}));
-    EXPECT_TRUE(MenuBarManager::aboutText().startsWith(QStringLiteral("Smart Clipboard Manager for Linux\n\nVersion 1.0\nCreated with Qt\n")));
 
     trigger(QStringLiteral("Quit Snipbrook"));
     EXPECT_FALSE(calls.contains(QStringLiteral("quit"))); // the menu closes first
