@@ -21,14 +21,15 @@ WORDS = ("alpha beta gamma delta river stone cloud paper window garden meeting i
 
 
 def legacy_file(path, count):
-    # The history file of earlier versions: newest first, times in seconds since 2001-01-01.
+    # The history file of earlier versions: newest first, times in seconds since 2001-01-01, ten
+    # seconds apart, so that all are younger than the 30 days after which old items are removed.
     now = time.time() - 978307200
     items = []
     for n in range(count):
         words = " ".join(WORDS[(n * 7 + k * 3) % len(WORDS)] for k in range(8))
         text = f"{words} {n}"
         items.append({"id": str(uuid.uuid4()).upper(), "type": "text", "content": text, "preview": text,
-                      "timestamp": now - n * 60, "isFavorite": False})
+                      "timestamp": now - n * 10, "isFavorite": False})
     with open(path, "w") as out:
         json.dump(items, out)
 
