@@ -1,0 +1,196 @@
+#include "ContentPreview.h"
+
+namespace snipbrook {
+namespace {
+
+const QString imagePlaceholder = QStringLiteral("\U0001F5BC\uFE0F");
+const QString emailSymbol = QStringLiteral("\U0001F4E7");
+const QString phoneSymbol = QStringLiteral("\U0001F4DE");
+
+// The big symbol line holds an emoji or two; a stored preview that holds more (an older record,
+// imported data) must not turn the symbol line into a text block.
+QString symbolText(const QString &preview) { return cutForPreview(preview, 1, 8).trimmed(); }
+
+bool isUnknownOrEmpty(const std::optional<QString> &value, const QString &unknown)
+{
+    return !value || value->trimmed().isEmpty() || value->trimmed() == unknown;
+}
+
+PreviewSpec container(PreviewKind kind, const char *tint, qreal opacity)
+{
+    PreviewSpec spec;
+    spec.kind = kind;
+    spec.tintName = QString::fromLatin1(tint);
+    spec.tintOpacity = opacity;
+    return spec;
+}
+
+} // namespace
+
+QString cutForPreview(const QString &text, int maxLines, int maxChars)
+{
+    QString result;
+    int lines = 0;
+    int lineLength = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n')) {
+            if (++lines >= maxLines)
+                break;
+            result.append(c);
+            lineLength = 0;
+            continue;
+        }
+        if (lineLength >= maxChars) {
+            // The rest of a very long line is never drawn: go on at the next line break.
+            if (result.back().isHighSurrogate())
+                result.chop(1);
+            const qsizetype next = text.indexOf(QLatin1Char('\n'), i);
+            if (next < 0)
+                break;
+            i = next - 1;
+            continue;
+        }
+        if (c == QLatin1Char('\r'))
+            continue;
+        const bool control = c.category() == QChar::Other_Control && c != QLatin1Char('\t');
+        result.append(control ? QLatin1Char(' ') : c);
+        ++lineLength;
+    }
+    // A surrogate pair cut in half would draw as a box.
+    if (!result.isEmpty() && result.back().isHighSurrogate())
+        result.chop(1);
+    return result;
+}
+
+std::optional<QColor> parseHexColor(const QString &text)
+{
+    QString hex = text.trimmed();
+    if (hex.startsWith(QLatin1Char('#')))
+        hex.remove(0, 1);
+    if (hex.isEmpty() || hex.size() > 8)
+        return std::nullopt;
+    bool ok = false;
+    const quint32 value = hex.toUInt(&ok, 16);
+    // toUInt takes a leading sign or "0x"; only plain digits count.
+    if (!ok || hex.contains(QLatin1Char('+')) || hex.contains(QLatin1Char('-')) || hex.contains(QLatin1Char('x'), Qt::CaseInsensitive))
+        return std::nullopt;
+    switch (hex.size()) {
+    case 6:
+        return QColor::fromRgb((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+    case 8:
+        return QColor::fromRgb((value >> 24) & 0xFF, (value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+    case 3:
+        return QColor::fromRgbF(((value >> 8) & 0xF) / 15.0f, ((value >> 4) & 0xF) / 15.0f, (value & 0xF) / 15.0f);
+    default:
+        return std::nullopt;
+    }
+}
+
+PreviewSpec previewFor(const ClipboardItem &item)
+{
+    switch (item.type) {
+    case ClipboardItemType::text:
+    case ClipboardItemType::richText: {
+        const bool rich = item.type == ClipboardItemType::richText;
+        PreviewSpec spec = rich ? container(PreviewKind::richText, "blue", 0.05) : container(PreviewKind::text, "gray", 0.1);
+        spec.body = cutForPreview(item.content, 5);
+        spec.maxLines = 5;
+        return spec;
+    }
+    case ClipboardItemType::image: {
+        PreviewSpec spec = container(PreviewKind::image, "gray", 0.2);
+        spec.symbol = imagePlaceholder; // shown until the thumbnail is there, and for broken data
+        spec.symbolPointSize = 40;
+        spec.symbolFallback = QStringLiteral("photo");
+        return spec;
+    }
+    case ClipboardItemType::file:
+    case ClipboardItemType::multipleFiles: {
+        const bool one = item.type == ClipboardItemType::file;
+        PreviewSpec spec = container(one ? PreviewKind::file : PreviewKind::multipleFiles, "blue", 0.1);
+        spec.symbol = symbolText(item.preview);
+        spec.symbolPointSize = 40;
+        spec.symbolFallback = symbolName(item.type);
+        spec.maxLines = one ? 2 : 1;
+        spec.body = cutForPreview(item.content, spec.maxLines);
+        spec.centred = true;
+        return spec;
+    }
+    case ClipboardItemType::link: {
+        PreviewSpec spec = container(PreviewKind::link, "blue", 0.1);
+        spec.symbol = symbolText(item.preview);
+        spec.symbolPointSize = 30;
+        spec.symbolFallback = symbolName(item.type);
+        spec.maxLines = 3;
+        spec.body = cutForPreview(item.content, 3);
+        spec.centred = true;
+        return spec;
+    }
+    case ClipboardItemType::code: {
+        PreviewSpec spec;
+        spec.kind = PreviewKind::code;
+        spec.fill = QColor::fromRgbF(0, 0, 0, 0.9f);
+        const std::optional<QString> language = item.metadata ? item.metadata->language : std::nullopt;
+        if (!isUnknownOrEmpty(language, QStringLiteral("unknown")))
+            spec.languageLine = language->trimmed().toUpper();
+        spec.maxLines = 4;
+        spec.body = cutForPreview(item.content, 4);
+        return spec;
+    }
+    case ClipboardItemType::email:
+    case ClipboardItemType::phone: {
+        const bool email = item.type == ClipboardItemType::email;
+        PreviewSpec spec = email ? container(PreviewKind::email, "green", 0.1) : container(PreviewKind::phone, "purple", 0.1);
+        spec.symbol = email ? emailSymbol : phoneSymbol;
+        spec.symbolPointSize = 30;
+        spec.symbolFallback = symbolName(item.type);
+        spec.maxLines = email ? 2 : 1;
+        spec.body = cutForPreview(item.content, spec.maxLines);
+        spec.centred = true;
+        return spec;
+    }
+    case ClipboardItemType::color: {
+        PreviewSpec spec;
+        spec.kind = PreviewKind::color;
+        spec.fill = parseHexColor(item.content).value_or(QColor::fromRgbF(1, 0, 0, 0.7f));
+        spec.maxLines = 1;
+        spec.body = cutForPreview(item.content.trimmed(), 1, 40);
+        spec.centred = true;
+        return spec;
+    }
+    case ClipboardItemType::emoji: {
+        PreviewSpec spec = container(PreviewKind::emoji, "yellow", 0.1);
+        spec.symbol = cutForPreview(item.content.trimmed(), 1, 16);
+        spec.symbolPointSize = 50;
+        spec.symbolFallback = symbolName(item.type);
+        return spec;
+    }
+    }
+    return container(PreviewKind::text, "gray", 0.1);
+}
+
+MetadataBadges metadataBadges(const std::optional<ClipboardMetadata> &metadata, ClipboardItemType)
+{
+    MetadataBadges badges;
+    if (!metadata)
+        return badges;
+    if (!isUnknownOrEmpty(metadata->sourceApp, QStringLiteral("Unknown"))) {
+        badges.sourceApp = cutForPreview(metadata->sourceApp->trimmed(), 1, 40);
+        badges.sourceAppBundle = metadata->sourceAppBundle.value_or(QString());
+    }
+    if (metadata->fileCount && *metadata->fileCount > 1)
+        badges.fileCountText = QString::number(*metadata->fileCount) + QStringLiteral(" files");
+    if (!isUnknownOrEmpty(metadata->language, QStringLiteral("unknown")))
+        badges.language = cutForPreview(metadata->language->trimmed(), 1, 24);
+    return badges;
+}
+
+QString cardAccessibleText(const ClipboardItem &item)
+{
+    if (item.type == ClipboardItemType::image)
+        return QStringLiteral("Image");
+    return cutForPreview(item.content, 3, 200).simplified();
+}
+
+} // namespace snipbrook
