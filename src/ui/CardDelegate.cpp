@@ -329,12 +329,26 @@ void CardDelegate::paintSymbol(QPainter *painter, const QRect &box, const Previe
                           QFontMetrics(font).elidedText(spec.symbol, Qt::ElideRight, box.width()));
         return;
     }
-    // No colour emoji on this desktop: the kind's drawn symbol, at the emoji's size.
+    // No colour emoji on this desktop: a plain text sign where the font has one (the symbol
+    // table draws no envelope, phone or face), else the kind's drawn symbol, at the emoji's size.
+    static const QHash<QString, char32_t> signs{
+        {QStringLiteral("envelope"), U'\u2709'},
+        {QStringLiteral("phone"), U'\u260E'},
+        {QStringLiteral("face.smiling"), U'\u263A'},
+    };
+    if (const auto sign = signs.constFind(spec.symbolFallback); sign != signs.constEnd()) {
+        const QFont font = sized(base, spec.symbolPointSize * 0.8);
+        if (QFontMetrics(font).inFontUcs4(*sign)) {
+            painter->setFont(font);
+            painter->setPen(QColor(0x8a, 0x8d, 0x91));
+            painter->drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QString::fromUcs4(&*sign, 1));
+            return;
+        }
+    }
     const int size = std::min({int(spec.symbolPointSize * 1.2), box.height(), box.width()});
     const qreal ratio = painter->device()->devicePixelRatioF();
-    const QColor tint = withAlpha(QColor(0x8a, 0x8d, 0x91), 0.9);
     painter->drawPixmap(QRect(box.center().x() - size / 2 + 1, box.center().y() - size / 2 + 1, size, size),
-                        tintedIcon(spec.symbolFallback, tint, size, ratio));
+                        symbolIcon(spec.symbolFallback).pixmap(QSize(size, size), ratio));
 }
 
 void CardDelegate::paintBadges(QPainter *painter, const QRect &row, const MetadataBadges &badges,
@@ -362,7 +376,7 @@ void CardDelegate::paintBadges(QPainter *painter, const QRect &row, const Metada
         painter->drawRoundedRect(QRectF(x, top, width, height), 3, 3);
         QPixmap icon = appIcon(badges.sourceAppBundle, ratio);
         if (icon.isNull())
-            icon = tintedIcon(QStringLiteral("app"), option.palette.color(QPalette::PlaceholderText), iconSize, ratio);
+            icon = symbolIcon(QStringLiteral("app")).pixmap(QSize(iconSize, iconSize), ratio);
         painter->drawPixmap(QRect(x + 4, top + (height - iconSize) / 2, iconSize, iconSize), icon);
         painter->setPen(blue);
         painter->drawText(QRect(x + 4 + iconSize + 2, top, width, height), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, name);

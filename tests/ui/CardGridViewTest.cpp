@@ -205,6 +205,61 @@ TEST_F(CardGridViewTest, BrokenImagesAndHugeTextShowTheirFallbacks)
     EXPECT_GT(pixelsNear(colour, preview.adjusted(10, 10, -10, -60), QColor(255, 80, 80)), 100);
 }
 
+// Counts what the view asks of the cards' painter.
+class CountingDelegate : public CardDelegate {
+public:
+    using CardDelegate::CardDelegate;
+    mutable int paints = 0;
+    mutable int sizeHints = 0;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        ++paints;
+        CardDelegate::paint(painter, option, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        ++sizeHints;
+        return CardDelegate::sizeHint(option, index);
+    }
+};
+
+TEST_F(CardGridViewTest, TenThousandCardsCostWhatOneScreenfulCosts)
+{
+    open({});
+    QList<ClipboardItem> items;
+    for (int i = 0; i < 10000; ++i)
+        items.append(makeItem(i % 7 == 0 ? Type::code : Type::text, QStringLiteral("card %1\nsecond line").arg(i), i));
+    auto *counting = new CountingDelegate(view->thumbnails(), {}, view.get());
+    counting->setCardWidth(view->cardDelegate().cardWidth());
+    view->setItemDelegate(counting);
+    view->setItems(items);
+    QElapsedTimer timer;
+    timer.start();
+    view->grab();
+    const qint64 firstMs = timer.elapsed();
+    EXPECT_LE(counting->paints, 3 * 5);
+    EXPECT_LE(counting->sizeHints, 10);
+
+    // Page by page to the end: each step paints one screenful again, never the whole list.
+    QScrollBar *bar = view->verticalScrollBar();
+    qint64 slowestMs = 0;
+    int steps = 0;
+    while (bar->value() < bar->maximum() && steps < 2000) {
+        counting->paints = 0;
+        bar->setValue(bar->value() + bar->pageStep());
+        timer.restart();
+        view->viewport()->repaint();
+        slowestMs = std::max(slowestMs, timer.elapsed());
+        EXPECT_LE(counting->paints, 3 * 6) << "step " << steps;
+        ++steps;
+    }
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_TRUE(view->visualRect(view->model()->index(9999, 0)).intersects(view->viewport()->rect()));
+    EXPECT_LE(counting->sizeHints, 10);
+    std::printf("10,000 cards: first paint %lld ms, %d page steps, slowest %lld ms (debug, sanitizers)\n",
+                static_cast<long long>(firstMs), steps, static_cast<long long>(slowestMs));
+}
+
 // Renders a grid of every kind in both palettes (to look at: SNIPBROOK_CARD_SHOTS=folder).
 TEST_F(CardGridViewTest, PaintsEveryKindInBothPalettes)
 {
@@ -250,7 +305,7 @@ TEST_F(CardGridViewTest, PaintsEveryKindInBothPalettes)
     QTest::mouseMove(view->viewport(), cardRect(4).center());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cardRect(1).center());
     for (bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        view->setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
         ASSERT_TRUE(waitFor([&] { return !view->isAnimating(); }));
         QElapsedTimer timer;
         timer.start();
@@ -262,7 +317,6 @@ TEST_F(CardGridViewTest, PaintsEveryKindInBothPalettes)
             std::printf("screenful painted in %lld ms\n", static_cast<long long>(ms));
         }
     }
-    QApplication::setPalette(QApplication::style()->standardPalette());
 }
 
 } // namespace
