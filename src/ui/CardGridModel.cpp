@@ -12,10 +12,17 @@ namespace {
 // More separate runs than this make one reset cheaper than many small updates.
 constexpr int maxRuns = 32;
 
+// Items handed over again usually share their text with the ones held (Qt's implicit sharing), so
+// a megabyte image is compared by its pointer, not byte by byte on every history change.
+bool sameText(const QString &a, const QString &b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
+
 bool sameCard(const ClipboardItem &a, const ClipboardItem &b)
 {
     return a.id == b.id && a.isFavorite == b.isFavorite && a.type == b.type && a.timestamp == b.timestamp
-        && a.content == b.content && a.preview == b.preview && a.metadata == b.metadata;
+        && sameText(a.content, b.content) && sameText(a.preview, b.preview) && a.metadata == b.metadata;
 }
 
 } // namespace

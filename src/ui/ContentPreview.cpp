@@ -3,6 +3,9 @@
 namespace snipbrook {
 namespace {
 
+// How far past a cut line the next line is looked for; after a longer line the rest is not shown.
+constexpr qsizetype maxLineScan = 64 * 1024;
+
 const QString imagePlaceholder = QStringLiteral("\U0001F5BC\uFE0F");
 const QString emailSymbol = QStringLiteral("\U0001F4E7");
 const QString phoneSymbol = QStringLiteral("\U0001F4DE");
@@ -45,10 +48,11 @@ QString cutForPreview(const QString &text, int maxLines, int maxChars)
             // The rest of a very long line is never drawn: go on at the next line break.
             if (result.back().isHighSurrogate())
                 result.chop(1);
-            const qsizetype next = text.indexOf(QLatin1Char('\n'), i);
+            // Looked for only so far, so painting a 5 MB line never scans all of it.
+            const qsizetype next = QStringView(text).mid(i, maxLineScan).indexOf(QLatin1Char('\n'));
             if (next < 0)
                 break;
-            i = next - 1;
+            i += next - 1;
             continue;
         }
         if (c == QLatin1Char('\r'))

@@ -142,6 +142,12 @@ TEST_F(CardGridViewTest, AClickCopiesTheCardAndShowsCopied)
     const QColor accent = colorForName(QStringLiteral("blue"));
     ASSERT_TRUE(waitFor([&] { return pixelsNear(grabCard(1), grabCard(1).rect(), accent) > pixelsNear(before, before.rect(), accent) + 50; }));
     EXPECT_TRUE(waitFor([&] { return pixelsNear(grabCard(1), grabCard(1).rect(), accent) <= pixelsNear(before, before.rect(), accent) + 5; }));
+
+    // Return on the current card copies it too.
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    ASSERT_EQ(copies.count(), 2);
+    EXPECT_EQ(copies[1][0].value<ClipboardItem>().content, "newest");
 }
 
 TEST_F(CardGridViewTest, TheContextMenuFavouritesDeletesAndAsksForThePaste)
