@@ -125,15 +125,6 @@ void CardGridModel::emitChangedRows(const QList<ClipboardItem> &items)
     }
 }
 
-int CardGridModel::rowOf(const QUuid &id) const
-{
-    for (qsizetype row = 0; row < m_items.size(); ++row) {
-        if (m_items[row].id == id)
-            return int(row);
-    }
-    return -1;
-}
-
 int CardGridModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_items.size()); }
 
 QVariant CardGridModel::data(const QModelIndex &index, int role) const

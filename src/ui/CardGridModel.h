@@ -26,8 +26,6 @@ public:
 
     void setItems(const QList<ClipboardItem> &items);
     const QList<ClipboardItem> &items() const { return m_items; }
-    // The row of the item with this id, or -1.
-    int rowOf(const QUuid &id) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

@@ -102,13 +102,5 @@ TEST_F(CardGridModelTest, ScatteredInsertionsAndRemovalsEndInTheNewOrder)
         EXPECT_EQ(model.items()[row].id, next[row].id);
 }
 
-TEST_F(CardGridModelTest, CardsCarryTheirRelativeTimeAndAccessibleText)
-{
-    EXPECT_EQ(model.index(0).data(CardGridModel::RelativeTimeRole).toString(), "5 min ago");
-    EXPECT_EQ(model.index(0).data(Qt::AccessibleTextRole).toString(), "a");
-    EXPECT_EQ(model.rowOf(items[3].id), 3);
-    EXPECT_EQ(model.rowOf(QUuid::createUuid()), -1);
-}
-
 } // namespace
 } // namespace snipbrook::test
