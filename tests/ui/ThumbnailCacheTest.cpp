@@ -11,14 +11,14 @@
 namespace snipbrook::test {
 namespace {
 
-QString pngBase64(QSize size, QColor color)
+QString pngBase64(QSize size, QColor color, const char *format = "PNG")
 {
     QImage image(size, QImage::Format_ARGB32);
     image.fill(color);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return QString::fromLatin1(bytes.toBase64());
 }
 
@@ -39,6 +39,14 @@ TEST(ThumbnailCacheTest, APictureIsDecodedOnceAtTheCardsSize)
 {
     ThumbnailCache cache;
     QSignalSpy ready(&cache, &ThumbnailCache::thumbnailReady);
+    // A JPEG decodes at the small size directly; the result is the same.
+    const ClipboardItem jpeg = imageItem(pngBase64({1600, 800}, Qt::red, "JPG"));
+    const QImage small = decoded(cache, jpeg, {100, 60});
+    ASSERT_EQ(small.size(), QSize(100, 60));
+    EXPECT_GT(QColor(small.pixel(50, 30)).red(), 230);
+    EXPECT_EQ(small.pixel(50, 2), 0u); // the band above the picture stays transparent
+    ready.clear();
+
     const ClipboardItem item = imageItem(pngBase64({400, 200}, Qt::red));
     EXPECT_TRUE(cache.thumbnail(item, {100, 60}).isNull()); // placeholder while it decodes
     const QImage thumbnail = decoded(cache, item, {100, 60});
