@@ -182,8 +182,8 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     }
 
     const QRect preview = previewRect(card);
-    const PreviewSpec spec = previewFor(item);
-    paintPreview(painter, preview, item, spec, option);
+    const PreviewLook look = previewFor(item);
+    paintPreview(painter, preview, item, look, option);
 
     const QRect badgeRow(preview.left(), preview.bottom() + 1 + 4, preview.width(), badgeRowHeight);
     paintBadges(painter, badgeRow, metadataBadges(item.metadata, item.type), option);
@@ -227,7 +227,7 @@ void CardDelegate::paintSurface(QPainter *painter, const QRectF &card, const QPa
     painter->drawRoundedRect(card.adjusted(0.5, 0.5, -0.5, -0.5), 15.5, 15.5);
 }
 
-void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const ClipboardItem &item, const PreviewSpec &spec,
+void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const ClipboardItem &item, const PreviewLook &look,
                                 const QStyleOptionViewItem &option) const
 {
     const QPalette &palette = option.palette;
@@ -235,15 +235,15 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
     const QColor secondary = palette.color(QPalette::PlaceholderText);
     const QRectF panel = QRectF(box);
     painter->setPen(Qt::NoPen);
-    painter->setBrush(spec.fill.isValid() ? spec.fill : withAlpha(colorForName(spec.tintName), spec.tintOpacity));
+    painter->setBrush(look.fill.isValid() ? look.fill : withAlpha(colorForName(look.tintName), look.tintOpacity));
     painter->drawRoundedRect(panel, 8, 8);
     const QRect inner = box.adjusted(8, 8, -8, -8);
 
-    switch (spec.kind) {
+    switch (look.kind) {
     case PreviewKind::text:
     case PreviewKind::richText: {
         const QFont font = sized(option.font, 14);
-        const QStringList lines = wrappedLines(spec.body, font, inner.width(), std::min(spec.maxLines, inner.height() / QFontMetrics(font).lineSpacing()));
+        const QStringList lines = wrappedLines(look.body, font, inner.width(), std::min(look.maxLines, inner.height() / QFontMetrics(font).lineSpacing()));
         const int height = linesHeight(lines, font);
         drawLines(painter, lines, font, primary, QRect(inner.left(), inner.center().y() - height / 2, inner.width(), height),
                   Qt::AlignLeft);
@@ -253,7 +253,7 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
         const qreal ratio = painter->device()->devicePixelRatioF();
         const QImage thumbnail = m_thumbnails.thumbnail(item, thumbnailPixelSize(ratio));
         if (thumbnail.isNull()) {
-            paintSymbol(painter, box, spec, option.font);
+            paintSymbol(painter, box, look, option.font);
             return;
         }
         QPainterPath clip;
@@ -270,15 +270,15 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
         const QFont languageFont = caption2(option.font);
         const QRect column = box.adjusted(8, 4, -8, -8);
         int top = column.top();
-        if (!spec.languageLine.isEmpty()) {
+        if (!look.languageLine.isEmpty()) {
             painter->setFont(languageFont);
             painter->setPen(colorForName(QStringLiteral("orange")));
             const int height = QFontMetrics(languageFont).height();
             painter->drawText(QRect(column.left(), top, column.width(), height), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                              spec.languageLine);
+                              look.languageLine);
             top += height + 2;
         }
-        const QStringList lines = wrappedLines(spec.body, mono, column.width(), spec.maxLines);
+        const QStringList lines = wrappedLines(look.body, mono, column.width(), look.maxLines);
         drawLines(painter, lines, mono, colorForName(QStringLiteral("green")), QRect(column.left(), top, column.width(), column.bottom() - top),
                   Qt::AlignLeft);
         return;
@@ -286,7 +286,7 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
     case PreviewKind::color: {
         const QFont font = caption(option.font, QFont::Bold);
         painter->setFont(font);
-        const QString text = QFontMetrics(font).elidedText(spec.body, Qt::ElideRight, inner.width());
+        const QString text = QFontMetrics(font).elidedText(look.body, Qt::ElideRight, inner.width());
         painter->setPen(QColor(0, 0, 0, 84));
         painter->drawText(inner.translated(0, 1), Qt::AlignCenter | Qt::TextSingleLine, text);
         painter->setPen(Qt::white);
@@ -294,7 +294,7 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
         return;
     }
     case PreviewKind::emoji:
-        paintSymbol(painter, box, spec, option.font);
+        paintSymbol(painter, box, look, option.font);
         return;
     case PreviewKind::file:
     case PreviewKind::multipleFiles:
@@ -302,14 +302,14 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
     case PreviewKind::email:
     case PreviewKind::phone: {
         // A centred column: the big symbol, then the text.
-        const bool medium = spec.kind == PreviewKind::link || spec.kind == PreviewKind::email || spec.kind == PreviewKind::phone;
+        const bool medium = look.kind == PreviewKind::link || look.kind == PreviewKind::email || look.kind == PreviewKind::phone;
         const QFont font = caption(option.font, medium ? QFont::Medium : QFont::Normal);
-        const QStringList lines = wrappedLines(spec.body, font, inner.width(), spec.maxLines);
+        const QStringList lines = wrappedLines(look.body, font, inner.width(), look.maxLines);
         const int textHeight = linesHeight(lines, font);
-        const int symbolHeight = int(spec.symbolPointSize * 1.5);
+        const int symbolHeight = int(look.symbolPointSize * 1.5);
         const int total = symbolHeight + 4 + textHeight;
         const int top = inner.center().y() - total / 2;
-        paintSymbol(painter, QRect(inner.left(), top, inner.width(), symbolHeight), spec, option.font);
+        paintSymbol(painter, QRect(inner.left(), top, inner.width(), symbolHeight), look, option.font);
         drawLines(painter, lines, font, medium ? primary : secondary, QRect(inner.left(), top + symbolHeight + 4, inner.width(), textHeight),
                   Qt::AlignHCenter);
         return;
@@ -317,16 +317,16 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
     }
 }
 
-void CardDelegate::paintSymbol(QPainter *painter, const QRect &box, const PreviewSpec &spec, const QFont &base) const
+void CardDelegate::paintSymbol(QPainter *painter, const QRect &box, const PreviewLook &look, const QFont &base) const
 {
-    if (spec.symbol.isEmpty() && spec.symbolFallback.isEmpty())
+    if (look.symbol.isEmpty() && look.symbolFallback.isEmpty())
         return;
-    if (emojiFontInstalled() && !spec.symbol.isEmpty()) {
-        const QFont font = sized(base, spec.symbolPointSize);
+    if (emojiFontInstalled() && !look.symbol.isEmpty()) {
+        const QFont font = sized(base, look.symbolPointSize);
         painter->setFont(font);
         painter->setPen(Qt::black);
         painter->drawText(box, Qt::AlignCenter | Qt::TextSingleLine,
-                          QFontMetrics(font).elidedText(spec.symbol, Qt::ElideRight, box.width()));
+                          QFontMetrics(font).elidedText(look.symbol, Qt::ElideRight, box.width()));
         return;
     }
     // No colour emoji on this desktop: a plain text sign where the font has one (the symbol
@@ -336,8 +336,8 @@ void CardDelegate::paintSymbol(QPainter *painter, const QRect &box, const Previe
         {QStringLiteral("phone"), U'\u260E'},
         {QStringLiteral("face.smiling"), U'\u263A'},
     };
-    if (const auto sign = signs.constFind(spec.symbolFallback); sign != signs.constEnd()) {
-        const QFont font = sized(base, spec.symbolPointSize * 0.8);
+    if (const auto sign = signs.constFind(look.symbolFallback); sign != signs.constEnd()) {
+        const QFont font = sized(base, look.symbolPointSize * 0.8);
         if (QFontMetrics(font).inFontUcs4(*sign)) {
             painter->setFont(font);
             painter->setPen(QColor(0x8a, 0x8d, 0x91));
@@ -345,10 +345,10 @@ void CardDelegate::paintSymbol(QPainter *painter, const QRect &box, const Previe
             return;
         }
     }
-    const int size = std::min({int(spec.symbolPointSize * 1.2), box.height(), box.width()});
+    const int size = std::min({int(look.symbolPointSize * 1.2), box.height(), box.width()});
     const qreal ratio = painter->device()->devicePixelRatioF();
     painter->drawPixmap(QRect(box.center().x() - size / 2 + 1, box.center().y() - size / 2 + 1, size, size),
-                        symbolIcon(spec.symbolFallback).pixmap(QSize(size, size), ratio));
+                        symbolIcon(look.symbolFallback).pixmap(QSize(size, size), ratio));
 }
 
 void CardDelegate::paintBadges(QPainter *painter, const QRect &row, const MetadataBadges &badges,

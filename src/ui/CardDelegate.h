@@ -12,7 +12,7 @@
 namespace snipbrook {
 
 struct ClipboardItem;
-struct PreviewSpec;
+struct PreviewLook;
 struct MetadataBadges;
 class ThumbnailCache;
 
@@ -61,9 +61,9 @@ public:
 
 private:
     void paintSurface(QPainter *painter, const QRectF &card, const QPalette &palette) const;
-    void paintPreview(QPainter *painter, const QRect &box, const ClipboardItem &item, const PreviewSpec &spec,
+    void paintPreview(QPainter *painter, const QRect &box, const ClipboardItem &item, const PreviewLook &look,
                       const QStyleOptionViewItem &option) const;
-    void paintSymbol(QPainter *painter, const QRect &box, const PreviewSpec &spec, const QFont &base) const;
+    void paintSymbol(QPainter *painter, const QRect &box, const PreviewLook &look, const QFont &base) const;
     void paintBadges(QPainter *painter, const QRect &row, const MetadataBadges &badges, const QStyleOptionViewItem &option) const;
     void paintCopiedBadge(QPainter *painter, const QRect &preview, const QFont &base, qreal opacity) const;
     QPixmap appIcon(const QString &bundle, qreal devicePixelRatio) const;

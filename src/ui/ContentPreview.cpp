@@ -19,13 +19,13 @@ bool isUnknownOrEmpty(const std::optional<QString> &value, const QString &unknow
     return !value || value->trimmed().isEmpty() || value->trimmed() == unknown;
 }
 
-PreviewSpec container(PreviewKind kind, const char *tint, qreal opacity)
+PreviewLook container(PreviewKind kind, const char *tint, qreal opacity)
 {
-    PreviewSpec spec;
-    spec.kind = kind;
-    spec.tintName = QString::fromLatin1(tint);
-    spec.tintOpacity = opacity;
-    return spec;
+    PreviewLook look;
+    look.kind = kind;
+    look.tintName = QString::fromLatin1(tint);
+    look.tintOpacity = opacity;
+    return look;
 }
 
 } // namespace
@@ -91,84 +91,84 @@ std::optional<QColor> parseHexColor(const QString &text)
     }
 }
 
-PreviewSpec previewFor(const ClipboardItem &item)
+PreviewLook previewFor(const ClipboardItem &item)
 {
     switch (item.type) {
     case ClipboardItemType::text:
     case ClipboardItemType::richText: {
         const bool rich = item.type == ClipboardItemType::richText;
-        PreviewSpec spec = rich ? container(PreviewKind::richText, "blue", 0.05) : container(PreviewKind::text, "gray", 0.1);
-        spec.body = cutForPreview(item.content, 5);
-        spec.maxLines = 5;
-        return spec;
+        PreviewLook look = rich ? container(PreviewKind::richText, "blue", 0.05) : container(PreviewKind::text, "gray", 0.1);
+        look.body = cutForPreview(item.content, 5);
+        look.maxLines = 5;
+        return look;
     }
     case ClipboardItemType::image: {
-        PreviewSpec spec = container(PreviewKind::image, "gray", 0.2);
-        spec.symbol = imagePlaceholder; // shown until the thumbnail is there, and for broken data
-        spec.symbolPointSize = 40;
-        spec.symbolFallback = QStringLiteral("photo");
-        return spec;
+        PreviewLook look = container(PreviewKind::image, "gray", 0.2);
+        look.symbol = imagePlaceholder; // shown until the thumbnail is there, and for broken data
+        look.symbolPointSize = 40;
+        look.symbolFallback = QStringLiteral("photo");
+        return look;
     }
     case ClipboardItemType::file:
     case ClipboardItemType::multipleFiles: {
         const bool one = item.type == ClipboardItemType::file;
-        PreviewSpec spec = container(one ? PreviewKind::file : PreviewKind::multipleFiles, "blue", 0.1);
-        spec.symbol = symbolText(item.preview);
-        spec.symbolPointSize = 40;
-        spec.symbolFallback = symbolName(item.type);
-        spec.maxLines = one ? 2 : 1;
-        spec.body = cutForPreview(item.content, spec.maxLines);
-        spec.centred = true;
-        return spec;
+        PreviewLook look = container(one ? PreviewKind::file : PreviewKind::multipleFiles, "blue", 0.1);
+        look.symbol = symbolText(item.preview);
+        look.symbolPointSize = 40;
+        look.symbolFallback = symbolName(item.type);
+        look.maxLines = one ? 2 : 1;
+        look.body = cutForPreview(item.content, look.maxLines);
+        look.centred = true;
+        return look;
     }
     case ClipboardItemType::link: {
-        PreviewSpec spec = container(PreviewKind::link, "blue", 0.1);
-        spec.symbol = symbolText(item.preview);
-        spec.symbolPointSize = 30;
-        spec.symbolFallback = symbolName(item.type);
-        spec.maxLines = 3;
-        spec.body = cutForPreview(item.content, 3);
-        spec.centred = true;
-        return spec;
+        PreviewLook look = container(PreviewKind::link, "blue", 0.1);
+        look.symbol = symbolText(item.preview);
+        look.symbolPointSize = 30;
+        look.symbolFallback = symbolName(item.type);
+        look.maxLines = 3;
+        look.body = cutForPreview(item.content, 3);
+        look.centred = true;
+        return look;
     }
     case ClipboardItemType::code: {
-        PreviewSpec spec;
-        spec.kind = PreviewKind::code;
-        spec.fill = QColor::fromRgbF(0, 0, 0, 0.9f);
+        PreviewLook look;
+        look.kind = PreviewKind::code;
+        look.fill = QColor::fromRgbF(0, 0, 0, 0.9f);
         const std::optional<QString> language = item.metadata ? item.metadata->language : std::nullopt;
         if (!isUnknownOrEmpty(language, QStringLiteral("unknown")))
-            spec.languageLine = language->trimmed().toUpper();
-        spec.maxLines = 4;
-        spec.body = cutForPreview(item.content, 4);
-        return spec;
+            look.languageLine = language->trimmed().toUpper();
+        look.maxLines = 4;
+        look.body = cutForPreview(item.content, 4);
+        return look;
     }
     case ClipboardItemType::email:
     case ClipboardItemType::phone: {
         const bool email = item.type == ClipboardItemType::email;
-        PreviewSpec spec = email ? container(PreviewKind::email, "green", 0.1) : container(PreviewKind::phone, "purple", 0.1);
-        spec.symbol = email ? emailSymbol : phoneSymbol;
-        spec.symbolPointSize = 30;
-        spec.symbolFallback = symbolName(item.type);
-        spec.maxLines = email ? 2 : 1;
-        spec.body = cutForPreview(item.content, spec.maxLines);
-        spec.centred = true;
-        return spec;
+        PreviewLook look = email ? container(PreviewKind::email, "green", 0.1) : container(PreviewKind::phone, "purple", 0.1);
+        look.symbol = email ? emailSymbol : phoneSymbol;
+        look.symbolPointSize = 30;
+        look.symbolFallback = symbolName(item.type);
+        look.maxLines = email ? 2 : 1;
+        look.body = cutForPreview(item.content, look.maxLines);
+        look.centred = true;
+        return look;
     }
     case ClipboardItemType::color: {
-        PreviewSpec spec;
-        spec.kind = PreviewKind::color;
-        spec.fill = parseHexColor(item.content).value_or(QColor::fromRgbF(1, 0, 0, 0.7f));
-        spec.maxLines = 1;
-        spec.body = cutForPreview(item.content.trimmed(), 1, 40);
-        spec.centred = true;
-        return spec;
+        PreviewLook look;
+        look.kind = PreviewKind::color;
+        look.fill = parseHexColor(item.content).value_or(QColor::fromRgbF(1, 0, 0, 0.7f));
+        look.maxLines = 1;
+        look.body = cutForPreview(item.content.trimmed(), 1, 40);
+        look.centred = true;
+        return look;
     }
     case ClipboardItemType::emoji: {
-        PreviewSpec spec = container(PreviewKind::emoji, "yellow", 0.1);
-        spec.symbol = cutForPreview(item.content.trimmed(), 1, 16);
-        spec.symbolPointSize = 50;
-        spec.symbolFallback = symbolName(item.type);
-        return spec;
+        PreviewLook look = container(PreviewKind::emoji, "yellow", 0.1);
+        look.symbol = cutForPreview(item.content.trimmed(), 1, 16);
+        look.symbolPointSize = 50;
+        look.symbolFallback = symbolName(item.type);
+        return look;
     }
     }
     return container(PreviewKind::text, "gray", 0.1);

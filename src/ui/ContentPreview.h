@@ -15,7 +15,7 @@ namespace snipbrook {
 
 enum class PreviewKind { text, richText, image, file, multipleFiles, link, code, email, phone, color, emoji };
 
-struct PreviewSpec {
+struct PreviewLook {
     PreviewKind kind = PreviewKind::text;
     // The panel behind the preview: a named colour ("grey", "blue", ...) at an opacity. The code
     // and colour previews fill their panel themselves (fill below).
@@ -39,7 +39,7 @@ struct PreviewSpec {
 inline constexpr int previewLineChars = 300;
 
 // The preview for an item, chosen by its kind.
-PreviewSpec previewFor(const ClipboardItem &item);
+PreviewLook previewFor(const ClipboardItem &item);
 
 // The first `maxLines` lines of the text, each cut to `maxChars`, with control characters (other
 // than line breaks and tabs) shown as spaces. Reads no further than it keeps, so a 5 MB single

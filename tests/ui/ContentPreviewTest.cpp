@@ -36,11 +36,11 @@ TEST(ContentPreviewTest, EachKindGetsItsOwnPreviewAndTint)
         {Type::emoji, PreviewKind::emoji, "yellow", 0.1},
     };
     for (const Case &c : cases) {
-        const PreviewSpec spec = previewFor(item(c.type, QStringLiteral("x")));
-        EXPECT_EQ(spec.kind, c.kind) << rawValue(c.type).toStdString();
-        EXPECT_EQ(spec.tintName, QLatin1String(c.tint)) << rawValue(c.type).toStdString();
-        EXPECT_DOUBLE_EQ(spec.tintOpacity, c.opacity) << rawValue(c.type).toStdString();
-        EXPECT_FALSE(spec.fill.isValid()) << rawValue(c.type).toStdString();
+        const PreviewLook look = previewFor(item(c.type, QStringLiteral("x")));
+        EXPECT_EQ(look.kind, c.kind) << rawValue(c.type).toStdString();
+        EXPECT_EQ(look.tintName, QLatin1String(c.tint)) << rawValue(c.type).toStdString();
+        EXPECT_DOUBLE_EQ(look.tintOpacity, c.opacity) << rawValue(c.type).toStdString();
+        EXPECT_FALSE(look.fill.isValid()) << rawValue(c.type).toStdString();
     }
     // Code and colour paint their own panel.
     EXPECT_EQ(previewFor(code("x", std::nullopt)).fill, QColor::fromRgbF(0, 0, 0, 0.9f));
@@ -66,9 +66,9 @@ TEST(ContentPreviewTest, CodeShowsItsLanguageInUpperCaseUnlessUnknownOrMissing)
 TEST(ContentPreviewTest, ColourThatDoesNotParseFillsTranslucentRedAndKeepsItsText)
 {
     for (const char *text : {"#12345", "red", "#GGGGGG", ""}) {
-        const PreviewSpec spec = previewFor(item(Type::color, QString::fromUtf8(text)));
-        EXPECT_EQ(spec.fill, QColor::fromRgbF(1, 0, 0, 0.7f)) << text;
-        EXPECT_EQ(spec.body, QString::fromUtf8(text)) << text;
+        const PreviewLook look = previewFor(item(Type::color, QString::fromUtf8(text)));
+        EXPECT_EQ(look.fill, QColor::fromRgbF(1, 0, 0, 0.7f)) << text;
+        EXPECT_EQ(look.body, QString::fromUtf8(text)) << text;
     }
 }
 
