@@ -17,7 +17,7 @@ enum class PreviewKind { text, richText, image, file, multipleFiles, link, code,
 
 struct PreviewLook {
     PreviewKind kind = PreviewKind::text;
-    // The panel behind the preview: a named colour ("grey", "blue", ...) at an opacity. The code
+    // The panel behind the preview: a named colour ("gray", "blue", ...) at an opacity. The code
     // and colour previews fill their panel themselves (fill below).
     QString tintName;
     qreal tintOpacity = 0;
