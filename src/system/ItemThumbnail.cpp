@@ -2,6 +2,8 @@
 
 #include "capture/ClipboardWriteBack.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 
 namespace snipbrook {
@@ -11,7 +13,15 @@ QImage itemThumbnail(const ClipboardItem &item, QSize size)
     const std::optional<QByteArray> bytes = decodeStrictBase64(item.preview.isEmpty() ? item.content : item.preview);
     if (!bytes)
         return {};
-    const QImage picture = QImage::fromData(*bytes);
+    QByteArray data = *bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    // Formats that can (JPEG) decode straight at about the size shown, which is much quicker and
+    // never holds the full picture; the others decode whole and are scaled below.
+    if (const QSize full = reader.size(); full.isValid() && reader.supportsOption(QImageIOHandler::ScaledSize))
+        reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    const QImage picture = reader.read();
     if (picture.isNull())
         return {};
     const QImage scaled = picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);

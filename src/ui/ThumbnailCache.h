@@ -1,0 +1,64 @@
+#pragma once
+
+#include "model/ClipboardItem.h"
+
+#include <QCache>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QSize>
+#include <QThreadPool>
+#include <QUuid>
+
+namespace snipbrook {
+
+// Image items' thumbnails for the cards, decoded once off the main thread at the size a card draws
+// and kept in a bounded cache (least recently used go first) keyed by item id, so scrolling never
+// decodes and memory does not grow with the history. Painting asks; a missing thumbnail starts
+// its decode and the card shows a placeholder until thumbnailReady names it. The newest request
+// is decoded first, so after a fast scroll the cards on screen come before those scrolled past.
+// Main thread only.
+class ThumbnailCache : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qsizetype defaultMaxBytes = 48 * 1024 * 1024;
+
+    explicit ThumbnailCache(qsizetype maxBytes = defaultMaxBytes, QObject *parent = nullptr);
+    ~ThumbnailCache() override;
+
+    // The thumbnail (device pixels `pixelSize`, the picture centred and its aspect kept); a null
+    // image while it decodes and for data that is not a picture. Starts the decode when needed.
+    // A cached thumbnail of a rather different size is still returned while the new one decodes.
+    QImage thumbnail(const ClipboardItem &item, QSize pixelSize);
+    // True once the item's data has been tried (a picture or not).
+    bool isDecoded(const QUuid &id) const { return m_cache.contains(id); }
+
+    qsizetype count() const { return m_cache.count(); }
+    qsizetype totalBytes() const { return m_cache.totalCost(); }
+
+signals:
+    void thumbnailReady(const QUuid &id);
+
+private:
+    struct Entry {
+        QImage image; // null: not a picture
+        QSize size;   // the size asked for
+    };
+    struct Request {
+        ClipboardItem item;
+        QSize size;
+    };
+
+    void request(const ClipboardItem &item, QSize pixelSize);
+    void startNext();
+    void finished(const QUuid &id, QSize size, const QImage &image);
+
+    QCache<QUuid, Entry> m_cache;
+    QList<Request> m_queue; // served newest first
+    QSet<QUuid> m_pending;  // queued or decoding
+    bool m_decoding = false;
+    QThreadPool m_pool;
+};
+
+} // namespace snipbrook
