@@ -104,6 +104,8 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, cons
     windowHooks.quit = [&p] { p.menuBar->quitApp(); };
     windowHooks.shortcutText = [&state, &p] { return shortcutText(state, p.hotkeys); };
     p.mainWindow = std::make_unique<MainWindow>(p.mainModel, std::move(windowHooks));
+    // However the window went away (a close without a tray, the window manager), the menu follows.
+    connect(p.mainWindow.get(), &MainWindow::visibilityChanged, p.menuBar.get(), &MenuBarManager::setMainWindowVisible);
 
     connect(&p.hotkeys, &HotkeyManager::showQuickAccessRequested, this, [this] {
         if (isQuickAccessVisible())

@@ -54,7 +54,13 @@ public:
 
     void showHelp();
 
+signals:
+    // Shown or hidden by any means (the tray, the command line, the window manager's close).
+    void visibilityChanged(bool visible);
+
 protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

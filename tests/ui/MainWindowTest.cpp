@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace snipbrook::test {
 namespace {
@@ -115,8 +117,34 @@ TEST_F(MainWindowTest, ClosingHidesToTheTrayOnlyWhileThereIsATray)
 
     trayPresent = false;
     window->show();
+    QSignalSpy visibility(window.get(), &MainWindow::visibilityChanged);
     EXPECT_TRUE(window->close());
     EXPECT_EQ(hides, 1);
+    // The tray menu's "Show Main Window" listens to this.
+    ASSERT_EQ(visibility.count(), 1);
+    EXPECT_FALSE(visibility[0][0].toBool());
+}
+
+TEST_F(MainWindowTest, ClickingACategoryShowsItAndTheClearButtonEmptiesTheSearch)
+{
+    open(3);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto *tree = window->findChild<QTreeWidget *>();
+    const QList<QTreeWidgetItem *> rows = tree->findItems(QStringLiteral("Favorites"), Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(rows.size(), 1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(rows[0]).center());
+    EXPECT_EQ(viewModel->selectedCategory(), "Favorites");
+    EXPECT_EQ(currentPage()->objectName(), "emptyView");
+
+    auto *field = window->findChild<QLineEdit *>("searchField");
+    auto *clear = window->findChild<QAbstractButton *>("clearSearch");
+    EXPECT_FALSE(clear->isVisible());
+    QTest::keyClicks(field, "item");
+    EXPECT_EQ(viewModel->searchText(), "item");
+    ASSERT_TRUE(clear->isVisible());
+    clear->click();
+    ASSERT_TRUE(waitFor([&] { return field->text().isEmpty() && currentPage()->objectName() == "emptyView"; }));
 }
 
 TEST_F(MainWindowTest, TheWindowCommandsUseLinuxShortcuts)
