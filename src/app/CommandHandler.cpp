@@ -89,6 +89,12 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
             reply(CliResponse::ok(QString()));
         else
             reply(CliResponse::failed(QStringLiteral("snipbrook: the quick-access panel needs an X11 display")));
+    } else if (command == QLatin1String("show") || command == QLatin1String("hide")) {
+        const auto &hook = command == QLatin1String("show") ? m_hooks.showMainWindow : m_hooks.hideMainWindow;
+        if (hook && hook())
+            reply(CliResponse::ok(QString()));
+        else
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the main window needs an X11 display")));
     } else if (command == QLatin1String("quit")) {
         reply(CliResponse::ok(QStringLiteral("Snipbrook is quitting.")));
         if (m_hooks.quit)

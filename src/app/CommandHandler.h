@@ -24,6 +24,9 @@ public:
         std::function<void()> quit;
         // Opens the quick-access panel; false when there is none (no display).
         std::function<bool()> showQuickAccess;
+        // Show or hide the main window; false when there is none (no display).
+        std::function<bool()> showMainWindow;
+        std::function<bool()> hideMainWindow;
     };
 
     CommandHandler(ClipboardManager &clipboard, ConfigurationManager &configuration, Hooks hooks,

@@ -210,7 +210,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
     if (command == QLatin1String("ignore"))
         return parseIgnore(rest);
     if (command == QLatin1String("dedupe") || command == QLatin1String("clear") ||
-        command == QLatin1String("status") || command == QLatin1String("quit") || command == QLatin1String("popup"))
+        command == QLatin1String("status") || command == QLatin1String("quit") || command == QLatin1String("popup") ||
+        command == QLatin1String("show") || command == QLatin1String("hide"))
         return parseNoArguments(command, rest);
     return badUsage(QStringLiteral("unknown command '") + command + QStringLiteral("'"));
 }
@@ -249,6 +250,7 @@ QString usageText()
         "  ignore [add|remove APP]\n"
         "                         list, add or remove ignored applications\n"
         "  popup                  open the quick-access panel (bind it to a key of your desktop)\n"
+        "  show, hide             show the main window, or hide it to the tray\n"
         "  status                 counts, file locations, model state, shortcut, tray, version\n"
         "  quit                   stop the running Snipbrook\n"
         "  --help, --version\n"

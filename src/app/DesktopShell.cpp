@@ -11,13 +11,18 @@
 #include "system/HotkeyString.h"
 #include "system/MenuBarManager.h"
 #include "system/PasteController.h"
+#include "ui/AppMessages.h"
+#include "ui/MainWindow.h"
+#include "ui/MainWindowViewModel.h"
 #include "ui/QuickAccessPanel.h"
 #include "ui/QuickAccessViewModel.h"
+#include "ui/StartupFlow.h"
 #include "ui/SymbolIcons.h"
 
 #include <QCoreApplication>
 #include <QCursor>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace snipbrook {
 
@@ -28,7 +33,8 @@ struct DesktopShell::Parts {
           quickAccess(state.clipboard(), clock),
           panel(quickAccess, QuickAccessPanel::Options{activeWindow.compositorRunning()}),
           tray(&symbolIcon),
-          hotkeys(shortcut, &state.configuration())
+          hotkeys(shortcut, &state.configuration()),
+          mainModel(state.clipboard(), state.configuration())
     {
     }
 
@@ -42,10 +48,26 @@ struct DesktopShell::Parts {
     std::unique_ptr<MenuBarManager> menuBar;
     X11GlobalShortcut shortcut;
     HotkeyManager hotkeys;
+    MainWindowViewModel mainModel;
+    std::unique_ptr<MainWindow> mainWindow;
+    std::unique_ptr<StartupFlow> startup;
 };
 
+namespace {
+
+// The configured global shortcut as people on this desktop read it.
+QString shortcutText(ApplicationState &state, const HotkeyManager &hotkeys)
+{
+    const std::optional<QString> hotkey = hotkeys.registeredHotkey();
+    const QString configured =
+        hotkey.value_or(state.configuration().configuration().hotkeyConfiguration.globalSearchHotkey);
+    return hotkey::hotkeyKeyCapsText(configured).value_or(QStringLiteral("Ctrl+Shift+Space"));
+}
+
+} // namespace
+
 DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Clock &clock, QObject *parent)
-    : QObject(parent), m_parts(std::make_unique<Parts>(state, pasteboard, clock))
+    : QObject(parent), m_state(state), m_parts(std::make_unique<Parts>(state, pasteboard, clock))
 {
     Parts &p = *m_parts;
     MenuBarManager::Hooks hooks;
@@ -60,9 +82,30 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, cons
         box->show();
     };
     hooks.quit = [] { QCoreApplication::quit(); };
+    hooks.showMainWindow = [&p] {
+        p.mainWindow->show();
+        p.mainWindow->raise();
+        p.mainWindow->activateWindow();
+    };
+    // A hidden (unmapped) window has no taskbar entry; the tray icon stays.
+    hooks.hideMainWindow = [&p] { p.mainWindow->hide(); };
     p.menuBar = std::make_unique<MenuBarManager>(state.clipboard(), p.tray, std::move(hooks));
-    // Until the main window exists, the menu offers to show it.
+    // The main window starts hidden until startMainWindow(), so the menu offers to show it.
     p.menuBar->setMainWindowVisible(false);
+
+    MainWindow::Hooks windowHooks;
+    windowHooks.openSettings = [&p] { p.menuBar->openSettings(); };
+    windowHooks.toggleAutoStart = [] {
+        diag(QStringLiteral("ℹ️ Launch at login is not available yet: auto-start unchanged"));
+    };
+    windowHooks.hideMainWindow = [&p] { p.menuBar->hideMainWindow(); };
+    windowHooks.isTrayPresent = [&p] { return p.menuBar->isTrayPresent(); };
+    windowHooks.showAbout = [&p] { p.menuBar->showAbout(); };
+    windowHooks.quit = [&p] { p.menuBar->quitApp(); };
+    windowHooks.shortcutText = [&state, &p] { return shortcutText(state, p.hotkeys); };
+    p.mainWindow = std::make_unique<MainWindow>(p.mainModel, std::move(windowHooks));
+    // However the window went away (a close without a tray, the window manager), the menu follows.
+    connect(p.mainWindow.get(), &MainWindow::visibilityChanged, p.menuBar.get(), &MenuBarManager::setMainWindowVisible);
 
     connect(&p.hotkeys, &HotkeyManager::showQuickAccessRequested, this, [this] {
         if (isQuickAccessVisible())
@@ -88,6 +131,43 @@ void DesktopShell::showQuickAccess()
 }
 
 bool DesktopShell::isQuickAccessVisible() const { return m_parts->panel.isVisible(); }
+
+void DesktopShell::startMainWindow(Preferences &preferences)
+{
+    Parts &p = *m_parts;
+    if (p.startup)
+        return;
+    StartupFlow::Hooks hooks;
+    hooks.hideMainWindow = [&p] { p.menuBar->hideMainWindow(); };
+    hooks.showWelcome = [this](std::function<void(bool)> closed) {
+        Parts &p = *m_parts;
+        auto *box = new QMessageBox(QMessageBox::Information, messages::welcomeTitle(), messages::welcomeTitle(),
+                                    QMessageBox::NoButton, p.mainWindow.get());
+        box->setInformativeText(messages::welcomeText(shortcutText(m_state, p.hotkeys)));
+        box->addButton(messages::welcomeDismissButton(), QMessageBox::AcceptRole);
+        QPushButton *autoStart = box->addButton(messages::welcomeAutoStartButton(), QMessageBox::ActionRole);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        connect(box, &QMessageBox::finished, box,
+                [box, autoStart, closed] { closed(box->clickedButton() == autoStart); });
+        box->open();
+    };
+    hooks.showAccessibilityMessage = [&p] {
+        auto *box = new QMessageBox(QMessageBox::Information, messages::pasteUnavailableTitle(),
+                                    messages::pasteUnavailableTitle(), QMessageBox::Ok, p.mainWindow.get());
+        box->setInformativeText(messages::pasteUnavailableText());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
+    p.startup = std::make_unique<StartupFlow>(preferences, p.keys.isAvailable(), std::move(hooks));
+    p.menuBar->showMainWindow();
+    p.startup->run();
+}
+
+void DesktopShell::showMainWindow() { m_parts->menuBar->showMainWindow(); }
+
+void DesktopShell::hideMainWindow() { m_parts->menuBar->hideMainWindow(); }
+
+bool DesktopShell::isMainWindowVisible() const { return m_parts->mainWindow->isVisible(); }
 
 QString DesktopShell::statusLines() const
 {

@@ -10,6 +10,7 @@ namespace snipbrook {
 class ApplicationState;
 class Clock;
 class Pasteboard;
+class Preferences;
 
 // The program's presence on an X11 desktop: the global shortcut, the tray icon and its menu, the
 // quick-access panel and pasting into the window that was in front. Built only with a display.
@@ -25,11 +26,20 @@ public:
     void showQuickAccess();
     bool isQuickAccessVisible() const;
 
+    // Shows the main window and runs the start-up decisions once (background start, the one-time
+    // messages). `preferences` must outlive the shell.
+    void startMainWindow(Preferences &preferences);
+    // Through the tray menu's manager, so its "Show/Hide Main Window" entry stays in step.
+    void showMainWindow();
+    void hideMainWindow();
+    bool isMainWindowVisible() const;
+
     // "Global shortcut: ..." and "Tray: ..." lines for `snipbrook status`.
     QString statusLines() const;
 
 private:
     struct Parts;
+    ApplicationState &m_state;
     std::unique_ptr<Parts> m_parts;
 };
 

@@ -47,7 +47,7 @@ protected:
         options.timings = {20, 50, 5000};
         state = std::make_unique<ApplicationState>(paths(), services, options);
         commands = std::make_unique<CommandHandler>(state->clipboard(), state->configuration(),
-                                                    CommandHandler::Hooks{[this] { return state->statusText(); }, {}, {}});
+                                                    CommandHandler::Hooks{[this] { return state->statusText(); }, {}, {}, {}, {}});
     }
     void destroy()
     {

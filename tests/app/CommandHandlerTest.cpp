@@ -284,3 +284,19 @@ TEST_F(CommandHandlerTest, ImportTakesWhatItCanAndSaysWhatItSkipped)
 }
 
 } // namespace
+
+TEST_F(CommandHandlerTest, ShowAndHideReachTheMainWindowAndFailWithoutOne)
+{
+    start();
+    EXPECT_EQ(run({QStringLiteral("show")}).exitCode, exitFailed); // no display, no window
+    EXPECT_EQ(run({QStringLiteral("hide")}).exitCode, exitFailed);
+
+    QStringList calls;
+    CommandHandler::Hooks hooks;
+    hooks.showMainWindow = [&] { calls.append(QStringLiteral("show")); return true; };
+    hooks.hideMainWindow = [&] { calls.append(QStringLiteral("hide")); return true; };
+    commands = std::make_unique<CommandHandler>(state->clipboard(), state->configuration(), hooks);
+    EXPECT_EQ(run({QStringLiteral("show")}).exitCode, exitDone);
+    EXPECT_EQ(run({QStringLiteral("hide")}).exitCode, exitDone);
+    EXPECT_EQ(calls, QStringList({QStringLiteral("show"), QStringLiteral("hide")}));
+}

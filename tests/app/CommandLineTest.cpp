@@ -112,7 +112,7 @@ TEST(CommandLine, BadUsageIsRejectedBeforeContactingTheInstance)
         {"search"},              {"search", "  "},             {"copy"},
         {"copy", "1", "2"},      {"delete"},                   {"favorite", "a", "b"},
         {"ignore", "add"},       {"ignore", "drop", "x"},      {"status", "now"},
-        {"quit", "--force"},
+        {"quit", "--force"},     {"show", "now"},              {"hide", "all"},
     };
     for (const QStringList &args : bad)
         EXPECT_EQ(usageExit(args), exitBadUsage) << args.join(' ').toStdString();
