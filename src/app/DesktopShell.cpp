@@ -12,6 +12,8 @@
 #include "system/MenuBarManager.h"
 #include "system/PasteController.h"
 #include "ui/AppMessages.h"
+#include "capture/AppIconCache.h"
+#include "ui/CardGridView.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowViewModel.h"
 #include "ui/QuickAccessPanel.h"
@@ -20,6 +22,8 @@
 #include "ui/SymbolIcons.h"
 
 #include <QCoreApplication>
+#include <QHash>
+#include <QImage>
 #include <QCursor>
 #include <QMessageBox>
 #include <QPushButton>
@@ -28,8 +32,9 @@ namespace snipbrook {
 
 // Declared in the order they depend on each other; destroyed the other way round.
 struct DesktopShell::Parts {
-    Parts(ApplicationState &state, Pasteboard &pasteboard, const Clock &clock)
-        : paste(state.clipboard(), pasteboard, keys, activeWindow, notifier),
+    Parts(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace, const Clock &clock)
+        : appIcons(workspace),
+          paste(state.clipboard(), pasteboard, keys, activeWindow, notifier),
           quickAccess(state.clipboard(), clock),
           panel(quickAccess, QuickAccessPanel::Options{activeWindow.compositorRunning()}),
           tray(&symbolIcon),
@@ -38,6 +43,9 @@ struct DesktopShell::Parts {
     {
     }
 
+    AppIconCache appIcons;
+    // Applications without an icon are asked once per run, not on every repaint of their cards.
+    QHash<QString, QImage> cardIcons;
     XTestKeySynthesizer keys;
     X11ActiveWindow activeWindow;
     DBusNotifier notifier;
@@ -66,8 +74,9 @@ QString shortcutText(ApplicationState &state, const HotkeyManager &hotkeys)
 
 } // namespace
 
-DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Clock &clock, QObject *parent)
-    : QObject(parent), m_state(state), m_parts(std::make_unique<Parts>(state, pasteboard, clock))
+DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace,
+                           const Clock &clock, QObject *parent)
+    : QObject(parent), m_state(state), m_parts(std::make_unique<Parts>(state, pasteboard, workspace, clock))
 {
     Parts &p = *m_parts;
     MenuBarManager::Hooks hooks;
@@ -104,6 +113,7 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, cons
     windowHooks.quit = [&p] { p.menuBar->quitApp(); };
     windowHooks.shortcutText = [&state, &p] { return shortcutText(state, p.hotkeys); };
     p.mainWindow = std::make_unique<MainWindow>(p.mainModel, std::move(windowHooks));
+    hostCardGrid(state, clock);
     // However the window went away (a close without a tray, the window manager), the menu follows.
     connect(p.mainWindow.get(), &MainWindow::visibilityChanged, p.menuBar.get(), &MenuBarManager::setMainWindowVisible);
 
@@ -121,6 +131,36 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, cons
 }
 
 DesktopShell::~DesktopShell() = default;
+
+void DesktopShell::hostCardGrid(ApplicationState &state, const Clock &clock)
+{
+    Parts &p = *m_parts;
+    CardGridView::Options options;
+    options.now = [&clock] { return clock.now(); };
+    options.appIcon = [&p](const QString &bundle) {
+        const auto known = p.cardIcons.constFind(bundle);
+        if (known != p.cardIcons.constEnd())
+            return *known;
+        const QImage icon = p.appIcons.icon(bundle).value_or(QImage());
+        p.cardIcons.insert(bundle, icon);
+        return icon;
+    };
+    auto *grid = new CardGridView(state.clipboard(), options);
+    grid->setAccessibleName(QStringLiteral("Clipboard Items"));
+    p.mainWindow->setGridView(grid);
+    const auto showDisplayed = [&p, grid] {
+        grid->setColumnCount(p.mainModel.columns());
+        grid->setAccentColor(p.mainModel.categoryTint());
+        grid->setItems(p.mainModel.displayedItems());
+    };
+    connect(&p.mainModel, &MainWindowViewModel::displayedItemsChanged, grid, showDisplayed);
+    connect(&p.mainModel, &MainWindowViewModel::columnsChanged, grid, &CardGridView::setColumnCount);
+    connect(grid, &CardGridView::pasteRequested, this, [&p](const ClipboardItem &item) {
+        // The window in front before ours: remembered when the main window was opened.
+        p.menuBar->pasteItem(item);
+    });
+    showDisplayed();
+}
 
 void DesktopShell::showQuickAccess()
 {

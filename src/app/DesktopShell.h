@@ -10,6 +10,7 @@ namespace snipbrook {
 class ApplicationState;
 class Clock;
 class Pasteboard;
+class Workspace;
 class Preferences;
 
 // The program's presence on an X11 desktop: the global shortcut, the tray icon and its menu, the
@@ -18,7 +19,8 @@ class DesktopShell : public QObject {
     Q_OBJECT
 public:
     // Both references must outlive the shell.
-    DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Clock &clock, QObject *parent = nullptr);
+    DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace, const Clock &clock,
+                 QObject *parent = nullptr);
     ~DesktopShell() override;
 
     // Remembers the window in front, for a paste, and opens the panel: under the tray icon when
@@ -38,6 +40,9 @@ public:
     QString statusLines() const;
 
 private:
+    // The grid of cards in the main window, fed from the window's view-model.
+    void hostCardGrid(ApplicationState &state, const Clock &clock);
+
     struct Parts;
     ApplicationState &m_state;
     std::unique_ptr<Parts> m_parts;

@@ -119,7 +119,9 @@ int runInstance(int argc, char *argv[])
         // The shortcut, the tray and the panel need a display; the command line works without.
         std::unique_ptr<DesktopShell> shell;
         if (services.watchesClipboard)
-            shell = std::make_unique<DesktopShell>(state, pasteboard, SystemClock::instance());
+            shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance());
+        if (shell)
+            shell->startMainWindow(preferences);
         CommandHandler::Hooks hooks;
         hooks.statusText = [&state, &shell] {
             return state.statusText() + QLatin1Char('\n') +
@@ -127,6 +129,18 @@ int runInstance(int argc, char *argv[])
                           : QStringLiteral("Global shortcut: unavailable (no X11 display)\nTray: none (no X11 display)"));
         };
         hooks.quit = [] { QCoreApplication::quit(); };
+        hooks.showMainWindow = [&shell] {
+            if (!shell)
+                return false;
+            shell->showMainWindow();
+            return true;
+        };
+        hooks.hideMainWindow = [&shell] {
+            if (!shell)
+                return false;
+            shell->hideMainWindow();
+            return true;
+        };
         hooks.showQuickAccess = [&shell] {
             if (!shell)
                 return false;

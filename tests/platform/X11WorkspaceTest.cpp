@@ -131,6 +131,14 @@ TEST_F(X11WorkspaceTest, OwnWindowsBelongToSnipbrook)
     window.show();
     window.requestActivate();
     EXPECT_TRUE(waitForFront(QStringLiteral("com.snipbrook.app")));
+
+    // Hidden (to the tray), it is not in front, though the window manager may still name it
+    // active: copies made meanwhile would otherwise be skipped as our own.
+    window.hide();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const auto front = workspace->frontmostApplication();
+        return !front || front->bundleIdentifier != QStringLiteral("com.snipbrook.app");
+    }, 10000));
 }
 
 TEST_F(X11WorkspaceTest, WithoutWindowManagerThereIsNoFrontApplicationButWindowsStillRun)

@@ -150,6 +150,15 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const
     noteWindowManager(hasWindowManager);
     if (!hasWindowManager || !active || *active == 0)
         return std::nullopt;
+    // Some window managers keep naming a window that was just hidden (withdrawn) as the active
+    // one until another takes the focus: nothing is in front then.
+    xcb_connection_t *connection = c.get();
+    xcb_get_window_attributes_reply_t *attributes =
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, *active), nullptr);
+    const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    if (!viewable)
+        return std::nullopt;
     const Window window = takeWindow(requestWindow(*active));
     if (window.instance.isEmpty() && window.windowClass.isEmpty() && window.pid == 0)
         return std::nullopt;
