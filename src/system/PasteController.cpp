@@ -33,7 +33,12 @@ PasteController::PasteController(ClipboardManager &clipboardManager, Pasteboard 
 
 void PasteController::rememberTarget()
 {
-    m_target = m_windows.current();
+    std::optional<WindowIdentity> current = m_windows.current();
+    // Our own windows (the main window) are never pasted into: opening the panel over the main
+    // window keeps the window the user worked in before as the target.
+    if (current && current->className == ownWindowClass)
+        return;
+    m_target = std::move(current);
 }
 
 void PasteController::paste(const ClipboardItem &item)

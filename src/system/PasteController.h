@@ -43,6 +43,8 @@ public:
     // Takes the active window as the paste target; every way of opening the panel or the menu
     // calls it before showing anything.
     void rememberTarget();
+    // The window class of Snipbrook's own windows.
+    static constexpr QLatin1StringView ownWindowClass{"Snipbrook"};
     const std::optional<WindowIdentity> &target() const { return m_target; }
 
     // Copies the item, then pastes it into the remembered window (or whatever is in front when

@@ -79,6 +79,10 @@ TEST_F(PasteControllerTest, PastesIntoTheWindowRememberedAtTheLastOpeningNotTheO
     paste.rememberTarget(); // later the shortcut did, over another window
     windows.open(3, QStringLiteral("other"), QStringLiteral("Other"));
     ASSERT_EQ(paste.target()->id, 2u);
+    windows.open(4, QStringLiteral("snipbrook"), QStringLiteral("Snipbrook"));
+    paste.rememberTarget(); // opened over our own main window: the window before it stays
+    windows.open(3, QStringLiteral("other"), QStringLiteral("Other"));
+    ASSERT_EQ(paste.target()->id, 2u);
 
     QSignalSpy switching(&paste, &PasteController::switchingBack);
     const ClipboardItem item = makeItem(Type::text, QStringLiteral("hello"));
