@@ -15,12 +15,12 @@ using namespace snipbrook::test;
 
 namespace {
 
-// Where things sit in the window (1000 x 700, the default size), from its top-left corner. The
-// sidebar is at most 260 wide and the grid's first card starts 16 in from the main area's left
-// edge; the card is 184 high, so aiming at its middle leaves room for the rows above the grid
-// (menu bar, title, search bar, status row) to differ by a font size.
-const QPoint searchFieldPoint(400, 76);
-const QPoint firstCardPoint(340, 230);
+// Where things sit in the window at its default size (1000 x 700), from the top-left of its
+// client area: the search field runs from about x 306 to the right edge at y 64-84; the first
+// card spans x 288-614 and y 118-299, 20 lower while the status row shows a search. Aiming at the
+// card's middle leaves room for the rows above the grid to differ by a font size.
+const QPoint searchFieldPoint(400, 74);
+const QPoint firstCardPoint(420, 220);
 
 std::optional<ProcessResult> xdotool(const QStringList &arguments)
 {
