@@ -146,7 +146,6 @@ void DesktopShell::hostCardGrid(ApplicationState &state, const Clock &clock)
         return icon;
     };
     auto *grid = new CardGridView(state.clipboard(), options);
-    grid->setAccessibleName(QStringLiteral("Clipboard Items"));
     p.mainWindow->setGridView(grid);
     const auto showDisplayed = [&p, grid] {
         grid->setColumnCount(p.mainModel.columns());

@@ -654,8 +654,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        // Opened to find something: typing goes straight into the search.
+        m_search->setFocus(Qt::ActiveWindowFocusReason);
         emit visibilityChanged(true);
+    }
 }
 
 void MainWindow::hideEvent(QHideEvent *event)

@@ -99,11 +99,15 @@ TEST_F(MainWindowTest, EveryControlHasAnAccessibleName)
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(QStringLiteral(", ")).toStdString();
 }
 
-TEST_F(MainWindowTest, OpensAtItsDefaultSizeAndNeverShrinksBelowTheMinimum)
+TEST_F(MainWindowTest, OpensAtItsDefaultSizeReadyToTypeASearch)
 {
     open();
     EXPECT_EQ(window->size(), QSize(1000, 700));
     EXPECT_EQ(window->minimumSize(), QSize(800, 600));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("kumquat"));
+    EXPECT_EQ(viewModel->searchText(), QStringLiteral("kumquat"));
 }
 
 TEST_F(MainWindowTest, ClosingHidesToTheTrayOnlyWhileThereIsATray)
