@@ -71,6 +71,23 @@ def quit_instance(env, instance):
         instance.wait(10)
 
 
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def wait_idle(pid, timeout=300):
+    """Until the instance's background work (indexing, loading) is done: under 5% of a core."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        before = cpu_seconds(pid)
+        time.sleep(1)
+        if cpu_seconds(pid) - before < 0.05:
+            return
+    raise SystemExit("the instance never went idle")
+
+
 def items_count(env):
     match = re.search(rb"Items: (\d+)", qa.cli(env, "status").stdout)
     return int(match.group(1)) if match else -1
@@ -214,7 +231,7 @@ def restart(desktop, env, instance, expected_items):
     # The start-up showing goes away first: from here on `show` is timed.
     if desktop.client.get_attributes().map_state != X.IsUnmapped:
         desktop.hide(env)
-    time.sleep(1)
+    wait_idle(instance.pid)
     return instance
 
 
@@ -260,11 +277,11 @@ def main():
         timed_showings(desktop, env, "show, 10,000 items")
         text_only = qa.rss_mb(instance.pid)
 
-        # 200 images of 1 MB, the newest of the 10,000 (two files: an import file holds at most
-        # 256 MB); the 200 oldest text items leave the history held in memory.
+        # 200 images of 1 MB, the newest of the 10,000 (in four files: an import file holds at
+        # most 256 MB); the 200 oldest text items leave the history held in memory.
         now = time.time() - REFERENCE_UNIX
         images = list(image_items(200, now))
-        for part in (images[:100], images[100:]):
+        for part in (images[i:i + 50] for i in range(0, 200, 50)):
             path = os.path.join(home, "images.json")
             with open(path, "w") as file:
                 json.dump(part, file)
