@@ -90,7 +90,7 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, cons
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->show();
     };
-    hooks.quit = [] { QCoreApplication::quit(); };
+    hooks.quit = [] { QCoreApplication::exit(0); };
     hooks.showMainWindow = [&p] {
         p.mainWindow->show();
         p.mainWindow->raise();

@@ -43,7 +43,7 @@ void quitOnSignals(QCoreApplication &app)
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
     struct sigaction action {};
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
@@ -128,7 +128,7 @@ int runInstance(int argc, char *argv[])
                    (shell ? shell->statusLines()
                           : QStringLiteral("Global shortcut: unavailable (no X11 display)\nTray: none (no X11 display)"));
         };
-        hooks.quit = [] { QCoreApplication::quit(); };
+        hooks.quit = [] { QCoreApplication::exit(0); };
         hooks.showMainWindow = [&shell] {
             if (!shell)
                 return false;

@@ -149,7 +149,7 @@ void MenuBarManager::quitApp()
         if (m_hooks.quit)
             m_hooks.quit();
         else
-            QCoreApplication::quit();
+            QCoreApplication::exit(0);
     });
 }
 

@@ -43,7 +43,8 @@ public:
         std::function<void()> openSettings;
         // An informational alert with one OK button.
         std::function<void(const QString &message, const QString &informativeText)> showAlert;
-        // Ends the program cleanly. Empty: QCoreApplication::quit().
+        // Ends the program cleanly. Empty: QCoreApplication::exit(0) (not quit(), which first asks every
+        // window to close and gives up when the main window hides to the tray instead).
         std::function<void()> quit;
     };
 

@@ -298,6 +298,18 @@ TEST_F(QuickAccess, StatusReportsTheShortcutAndTheTray)
     EXPECT_TRUE(out.contains(QStringLiteral("Global shortcut: registered (Ctrl+Shift+Space)"))) << out.toStdString();
 }
 
+// With a tray the main window hides instead of closing; quitting must end the program anyway.
+TEST_F(QuickAccess, QuitEndsTheProgramWhileTheMainWindowShows)
+{
+    ASSERT_TRUE(session.start()) << session.instanceOutput().toStdString();
+    ASSERT_TRUE(waitFor([&] { return session.cli({QStringLiteral("status")}).out.contains("Tray: present"); }, 10000));
+    ASSERT_EQ(session.cli({QStringLiteral("show")}).exitCode, 0);
+    ASSERT_TRUE(waitFor([] { return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), QStringLiteral("^Snipbrook$")}); },
+                        10000));
+    EXPECT_TRUE(session.quit()) << session.instanceOutput().toStdString();
+}
+
 // Each shortcut press takes the window in front as the target anew: a target kept from an
 // earlier showing would send the second paste to the first window.
 TEST_F(QuickAccess, ShiftReturnPastesIntoTheWindowInFrontWhenTheShortcutWasPressed)
