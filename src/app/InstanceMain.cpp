@@ -6,6 +6,7 @@
 #include "CommandHandler.h"
 #include "InstanceChannel.h"
 #include "RuntimeFolder.h"
+#include "core/Async.h"
 #include "model/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "platform/linux/SettingsPreferences.h"
@@ -17,9 +18,11 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -65,6 +68,9 @@ void chooseDisplayPlatform()
     if (!reachable)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
+
+// How long after the history is listed the desktop parts (shortcut, tray, windows) are built.
+constexpr std::chrono::milliseconds desktopStartDelay{250};
 
 int runInstance(int argc, char *argv[])
 {
@@ -116,36 +122,52 @@ int runInstance(int argc, char *argv[])
         ApplicationState::Options options;
         options.resourceDirectory = QString::fromLatin1(build::installedDataDir);
         ApplicationState state(paths, services, options);
-        // The shortcut, the tray and the panel need a display; the command line works without.
+        // The shortcut, the tray, the panel and the main window need a display; the command line
+        // works without. They are built once the history is listed (or at once when a command
+        // needs them earlier): building them first would hold the history back at every start.
         std::unique_ptr<DesktopShell> shell;
+        const auto desktopShell = [&]() -> DesktopShell * {
+            if (!shell && services.watchesClipboard) {
+                shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance());
+                shell->startMainWindow(preferences);
+            }
+            return shell.get();
+        };
+        // Gone before the shell and the state are, so the wait never ends in a shell built while
+        // the program winds down (the state serves pending reads as it is destroyed).
+        QObject shellWaiter;
         if (services.watchesClipboard)
-            shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance());
-        if (shell)
-            shell->startMainWindow(preferences);
+            whenFinished(state.clipboard().loaded(), &shellWaiter, [&shellWaiter, &desktopShell](const QFuture<void> &) {
+                // A moment later still, so the commands waiting for the history answer first.
+                QTimer::singleShot(desktopStartDelay, &shellWaiter, desktopShell);
+            });
         CommandHandler::Hooks hooks;
-        hooks.statusText = [&state, &shell] {
-            return state.statusText() + QLatin1Char('\n') +
-                   (shell ? shell->statusLines()
-                          : QStringLiteral("Global shortcut: unavailable (no X11 display)\nTray: none (no X11 display)"));
+        hooks.statusText = [&] {
+            const QString desktop =
+                shell ? shell->statusLines()
+                : services.watchesClipboard
+                    ? QStringLiteral("Global shortcut: starting\nTray: starting")
+                    : QStringLiteral("Global shortcut: unavailable (no X11 display)\nTray: none (no X11 display)");
+            return state.statusText() + QLatin1Char('\n') + desktop;
         };
         hooks.quit = [] { QCoreApplication::exit(0); };
-        hooks.showMainWindow = [&shell] {
-            if (!shell)
-                return false;
-            shell->showMainWindow();
-            return true;
+        hooks.showMainWindow = [&desktopShell] {
+            DesktopShell *ready = desktopShell();
+            if (ready)
+                ready->showMainWindow();
+            return ready != nullptr;
         };
-        hooks.hideMainWindow = [&shell] {
-            if (!shell)
-                return false;
-            shell->hideMainWindow();
-            return true;
+        hooks.hideMainWindow = [&desktopShell] {
+            DesktopShell *ready = desktopShell();
+            if (ready)
+                ready->hideMainWindow();
+            return ready != nullptr;
         };
-        hooks.showQuickAccess = [&shell] {
-            if (!shell)
-                return false;
-            shell->showQuickAccess();
-            return true;
+        hooks.showQuickAccess = [&desktopShell] {
+            DesktopShell *ready = desktopShell();
+            if (ready)
+                ready->showQuickAccess();
+            return ready != nullptr;
         };
         CommandHandler commands(state.clipboard(), state.configuration(), hooks);
         InstanceServer server([&commands](const CliRequest &request, const InstanceServer::Reply &reply) {
