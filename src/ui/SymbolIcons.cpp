@@ -25,7 +25,7 @@ struct SymbolRow {
     Shape shape;
 };
 
-// Names from the freedesktop icon naming specification where it has one, else names the common
+// Names from the freedesktop icon naming rules where it has one, else names the common
 // themes (Adwaita, Breeze) ship.
 constexpr std::array symbolTable{
     SymbolRow{"doc.on.clipboard", "edit-paste", Shape::clipboard},
