@@ -2,7 +2,7 @@
 
 #include "PanelParts.h"
 #include "PanelPlacement.h"
-#include "PanelSymbols.h"
+#include "SymbolIcons.h"
 #include "QuickAccessListModel.h"
 #include "QuickAccessRowDelegate.h"
 #include "QuickAccessViewModel.h"

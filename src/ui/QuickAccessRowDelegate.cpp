@@ -1,6 +1,6 @@
 #include "QuickAccessRowDelegate.h"
 
-#include "PanelSymbols.h"
+#include "SymbolIcons.h"
 #include "QuickAccessListModel.h"
 #include "QuickAccessViewModel.h"
 

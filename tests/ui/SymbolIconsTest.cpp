@@ -29,6 +29,29 @@ TEST(SymbolIconsTest, EverySymbolTheDataNamesHasAThemeNameAndADrawnIcon)
     EXPECT_FALSE(symbolIcon(QStringLiteral("no.such.symbol")).isNull()); // a placeholder, never nothing
 }
 
+// The one-colour form must show the symbol in the colour asked for, even where the theme has no
+// monochrome icon: a blank or wrongly coloured pixmap leaves a hole in the panel's rows.
+TEST(SymbolIconsTest, TintedSymbolsAreDrawnInTheirColourWithOrWithoutATheme)
+{
+    const QColor red(220, 20, 30);
+    for (const QString &symbol : {QStringLiteral("trash"), QStringLiteral("link"), QStringLiteral("heart.slash"),
+                                  QStringLiteral("no.such.symbol")}) {
+        const QImage image = symbolPixmap(symbol, red, 24, 2.0).toImage();
+        EXPECT_EQ(image.size(), QSize(48, 48)) << symbol.toStdString();
+        int inked = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() > 200) {
+                    ++inked;
+                    EXPECT_NEAR(pixel.red(), red.red(), 8) << symbol.toStdString();
+                    EXPECT_NEAR(pixel.blue(), red.blue(), 8) << symbol.toStdString();
+                }
+            }
+        EXPECT_GT(inked, 20) << symbol.toStdString();
+    }
+}
+
 } // namespace
 
 // Icons need a QGuiApplication: this replaces the common test main.
