@@ -18,6 +18,7 @@
 #include "ui/MainWindowViewModel.h"
 #include "ui/QuickAccessPanel.h"
 #include "ui/QuickAccessViewModel.h"
+#include "ui/ApplicationIcon.h"
 #include "ui/StartupFlow.h"
 #include "ui/SymbolIcons.h"
 
@@ -37,7 +38,7 @@ struct DesktopShell::Parts {
           paste(state.clipboard(), pasteboard, keys, activeWindow, notifier),
           quickAccess(state.clipboard(), clock),
           panel(quickAccess, QuickAccessPanel::Options{activeWindow.compositorRunning()}),
-          tray(&symbolIcon),
+          tray([](const QString &symbol) { return symbolIcon(symbol); }, applicationIcon()),
           hotkeys(shortcut, &state.configuration()),
           mainModel(state.clipboard(), state.configuration())
     {
@@ -171,7 +172,7 @@ void DesktopShell::showQuickAccess()
 
 bool DesktopShell::isQuickAccessVisible() const { return m_parts->panel.isVisible(); }
 
-void DesktopShell::startMainWindow(Preferences &preferences)
+void DesktopShell::startMainWindow(Preferences &preferences, bool startHidden)
 {
     Parts &p = *m_parts;
     if (p.startup)
@@ -198,7 +199,10 @@ void DesktopShell::startMainWindow(Preferences &preferences)
         box->open();
     };
     p.startup = std::make_unique<StartupFlow>(preferences, p.keys.isAvailable(), std::move(hooks));
-    p.menuBar->showMainWindow();
+    if (startHidden)
+        diag(QStringLiteral("ℹ️ Started at login: the main window stays in the tray"));
+    else
+        p.menuBar->showMainWindow();
     p.startup->run();
 }
 

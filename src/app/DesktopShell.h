@@ -28,9 +28,10 @@ public:
     void showQuickAccess();
     bool isQuickAccessVisible() const;
 
-    // Shows the main window and runs the start-up decisions once (background start, the one-time
-    // messages). `preferences` must outlive the shell.
-    void startMainWindow(Preferences &preferences);
+    // Shows the main window (unless `startHidden`: started at login, straight to the tray) and
+    // runs the start-up decisions once (background start, the one-time messages). `preferences`
+    // must outlive the shell.
+    void startMainWindow(Preferences &preferences, bool startHidden = false);
     // Through the tray menu's manager, so its "Show/Hide Main Window" entry stays in step.
     void showMainWindow();
     void hideMainWindow();

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AppMessages.h"
+#include "ApplicationIcon.h"
 #include "PanelParts.h"
 #include "SymbolIcons.h"
 
@@ -91,7 +92,7 @@ MainWindow::MainWindow(MainWindowViewModel &viewModel, Hooks hooks, QWidget *par
 {
     setWindowTitle(MainWindowViewModel::title());
     setAccessibleName(MainWindowViewModel::title());
-    setWindowIcon(symbolIcon(QStringLiteral("doc.on.clipboard")));
+    setWindowIcon(applicationIcon());
     resize(defaultSize);
     setMinimumSize(minimumContentSize);
 
