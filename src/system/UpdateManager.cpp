@@ -9,6 +9,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include <memory>
 
@@ -107,6 +108,11 @@ void UpdateManager::checkForUpdates(bool force)
             check->refusal = why;
         reply->abort();
     };
+    // The transfer time-out only notices silence; a server that trickles a byte now and then is
+    // stopped by this deadline for the whole check.
+    QTimer::singleShot(m_options.transferTimeoutMs, reply, [this, stop] {
+        stop(QStringLiteral("no answer within %1 s").arg(m_options.transferTimeoutMs / 1000.0));
+    });
     connect(reply, &QNetworkReply::redirected, this, [reply, stop](const QUrl &target) {
         if (isAcceptableUpdateUrl(target))
             emit reply->redirectAllowed();

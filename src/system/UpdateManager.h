@@ -49,7 +49,7 @@ public:
         std::function<bool(const QUrl &)> openUrl;
         // The clock (tests move it).
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-        // Added: a transfer that stalls this long fails (tests shorten it).
+        // Added: a check that has not finished in this time fails (tests shorten it).
         int transferTimeoutMs = 10000;
     };
 

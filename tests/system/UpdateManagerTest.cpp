@@ -8,6 +8,7 @@
 #include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,12 @@ namespace {
 class FeedServer {
 public:
     struct Answer {
+        Answer(QByteArray bytes = {}, bool stall = false, QByteArray trickle = {})
+            : bytes(std::move(bytes)), stall(stall), trickle(std::move(trickle)) {}
         QByteArray bytes;
-        bool stall = false;
+        bool stall;
+        // Sent one byte at a time, slowly, after `bytes`; implies stall.
+        QByteArray trickle;
     };
 
     FeedServer()
@@ -65,8 +70,16 @@ private:
             const Answer answer = answers.value(QString::fromLatin1(requestLine.value(1)),
                                                 {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"});
             socket->write(answer.bytes);
-            if (!answer.stall)
+            if (!answer.trickle.isEmpty()) {
+                auto *timer = new QTimer(socket);
+                QObject::connect(timer, &QTimer::timeout, socket, [socket, rest = answer.trickle]() mutable {
+                    socket->write(rest.left(1));
+                    rest.remove(0, 1);
+                });
+                timer->start(20);
+            } else if (!answer.stall) {
                 socket->disconnectFromHost();
+            }
         });
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
@@ -106,9 +119,9 @@ protected:
     }
 
     // Serves `bytes` as the feed and runs a forced check to its end.
-    void check(UpdateManager &manager, const QByteArray &bytes, bool stall = false)
+    void check(UpdateManager &manager, const FeedServer::Answer &answer)
     {
-        server.answers[QStringLiteral("/releases.json")] = {bytes, stall};
+        server.answers[QStringLiteral("/releases.json")] = answer;
         manager.checkForUpdates(true);
         ASSERT_TRUE(manager.isChecking());
         ASSERT_TRUE(waitFor([&] { return !manager.isChecking(); }));
@@ -216,6 +229,7 @@ TEST_F(UpdateManagerTest, AFeedThatCannotBeTrustedOrReadFailsAndKeepsThePrevious
         {"redirect to plain http elsewhere", {FeedServer::redirect("http://feed.example.invalid/releases.json")},
          "redirected to an address that is not HTTPS: http://feed.example.invalid/releases.json"},
         {"never finishes", {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n{\"releases\": [", true}, "no answer within 0.3 s"},
+        {"trickles forever", {"HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n", true, QByteArray(4999, ' ') + '{'}, "no answer within 0.3 s"},
     };
     auto manager = makeManager(server.url(QStringLiteral("/releases.json")));
     check(*manager, FeedServer::ok(feed({release("1.3", 1)})));
@@ -226,7 +240,7 @@ TEST_F(UpdateManagerTest, AFeedThatCannotBeTrustedOrReadFailsAndKeepsThePrevious
         SCOPED_TRACE(c.name);
         log.clear();
         now = now.addSecs(60);
-        check(*manager, c.answer.bytes, c.answer.stall);
+        check(*manager, c.answer);
         EXPECT_TRUE(manager->updateAvailable());
         EXPECT_EQ(manager->latestRelease(), previous);
         EXPECT_EQ(log.count(QStringLiteral("❌ Update check failed: ") + QString::fromUtf8(c.reason)), 1)
