@@ -27,6 +27,7 @@ struct UpdateManager::Check {
     QByteArray body;
     // Why the transfer was stopped by us; empty when it ran its course.
     QString refusal;
+    bool finished = false;
 };
 
 UpdateManager::UpdateManager(Preferences &preferences, Options options, QObject *parent)
@@ -104,6 +105,9 @@ void UpdateManager::checkForUpdates(bool force)
 
     auto check = std::make_shared<Check>();
     const auto stop = [check, reply](const QString &why) {
+        // The deadline may still fire between the end of the transfer and the reply's deletion.
+        if (check->finished)
+            return;
         if (check->refusal.isEmpty())
             check->refusal = why;
         reply->abort();
@@ -134,6 +138,9 @@ void UpdateManager::checkForUpdates(bool force)
         }
     });
     connect(reply, &QNetworkReply::finished, this, [this, check, reply] {
+        if (check->finished)
+            return;
+        check->finished = true;
         reply->deleteLater();
         finishCheck(*check, reply);
     });
