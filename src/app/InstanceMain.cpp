@@ -131,8 +131,9 @@ int runInstance(int argc, char *argv[])
         std::unique_ptr<DesktopShell> shell;
         const auto desktopShell = [&]() -> DesktopShell * {
             if (!shell && services.watchesClipboard) {
-                shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance());
-                shell->startMainWindow(preferences, startHidden);
+                shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance(),
+                                                       preferences);
+                shell->startMainWindow(startHidden);
             }
             return shell.get();
         };
