@@ -16,13 +16,16 @@ struct CapturedKey {
     // What the key types on the current layout with no modifier held; empty when nothing
     // printable.
     QString text;
-    // The modifiers held at the press (not counting this key), as hot key masks (HotkeyString.h).
-    quint32 modifiers = 0;
+    // The modifiers held at the press (not counting this key).
+    Qt::KeyboardModifiers modifiers;
 };
 
 // Takes the whole keyboard for a moment (while a shortcut is being recorded), so that presses
 // reach us whichever window has the focus and no other program acts on them. Events arrive on
 // the main thread.
+//
+// Modifiers use the toolkit's portable names, as GlobalShortcut does: ControlModifier is the key
+// the configuration calls "cmd", MetaModifier (Super) the one it calls "ctrl", AltModifier "opt".
 class KeyCapture : public QObject {
     Q_OBJECT
 public:
@@ -37,8 +40,8 @@ public:
 
 signals:
     void keyPressed(const snipbrook::CapturedKey &key);
-    // The modifiers held now, as hot key masks, after a modifier key went down or up.
-    void modifiersChanged(quint32 modifiers);
+    // The modifiers held now, after a modifier key went down or up.
+    void modifiersChanged(Qt::KeyboardModifiers modifiers);
     // The keyboard could not be taken, or was taken away; capturing has stopped.
     void captureLost(const QString &reason);
 };

@@ -100,7 +100,8 @@ HotkeyRecorder::HotkeyRecorder(KeyCapture *capture, QString hotkeyString, QObjec
     if (!capture)
         return;
     connect(capture, &KeyCapture::keyPressed, this, &HotkeyRecorder::recordKeyPress);
-    connect(capture, &KeyCapture::modifiersChanged, this, &HotkeyRecorder::recordModifiersChanged);
+    connect(capture, &KeyCapture::modifiersChanged, this,
+            [this](Qt::KeyboardModifiers modifiers) { recordModifiersChanged(modifierMask(modifiers)); });
     connect(capture, &KeyCapture::captureLost, this, &HotkeyRecorder::stopRecording);
 }
 
@@ -158,7 +159,7 @@ void HotkeyRecorder::recordKeyPress(const CapturedKey &key)
 {
     if (!m_recording)
         return;
-    const quint32 modifiers = key.modifiers & allModifiers;
+    const quint32 modifiers = modifierMask(key.modifiers);
     if (key.keyCode == escapeCode && modifiers == 0) {
         stopRecording();
         return;

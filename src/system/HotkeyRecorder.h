@@ -42,7 +42,7 @@ public:
     // Nothing happens when not recording.
     void stopRecording();
 
-    // The key capture's events; ignored when not recording.
+    // The key capture's events; ignored when not recording. `modifiers` are hot key masks.
     void recordModifiersChanged(quint32 modifiers);
     void recordKeyPress(const CapturedKey &key);
 

@@ -36,7 +36,7 @@ public:
         if (m_capturing)
             emit keyPressed(key);
     }
-    void changeModifiers(quint32 modifiers)
+    void changeModifiers(Qt::KeyboardModifiers modifiers)
     {
         if (m_capturing)
             emit modifiersChanged(modifiers);

@@ -23,8 +23,11 @@ const QString systemMessage =
 constexpr quint16 escapeCode = 53;
 constexpr quint16 leftShiftCode = 56;
 
-CapturedKey character(const QString &text, quint32 modifiers = 0) { return {std::nullopt, text, modifiers}; }
-CapturedKey named(quint16 code, quint32 modifiers = 0) { return {code, QString(), modifiers}; }
+// Qt's names: Control is "cmd", Meta (Super) "ctrl", Alt "opt".
+constexpr Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+
+CapturedKey character(const QString &text, Qt::KeyboardModifiers modifiers = {}) { return {std::nullopt, text, modifiers}; }
+CapturedKey named(quint16 code, Qt::KeyboardModifiers modifiers = {}) { return {code, QString(), modifiers}; }
 
 } // namespace
 
@@ -51,7 +54,7 @@ TEST(KeyName, NamedCodesWinAndOnlyPrintableCharactersNameOtherKeys)
 {
     EXPECT_EQ(HotkeyRecorder::keyName(named(49)), QStringLiteral("space"));
     EXPECT_EQ(HotkeyRecorder::keyName(named(117)), QStringLiteral("forwarddelete"));
-    EXPECT_EQ(HotkeyRecorder::keyName({111, QStringLiteral("x"), 0}), QStringLiteral("f12"));
+    EXPECT_EQ(HotkeyRecorder::keyName({111, QStringLiteral("x"), {}}), QStringLiteral("f12"));
     EXPECT_EQ(HotkeyRecorder::keyName(character(QStringLiteral("ö"))), QStringLiteral("ö"));
     EXPECT_EQ(HotkeyRecorder::keyName(character(QStringLiteral("\r"))), std::nullopt);
     EXPECT_EQ(HotkeyRecorder::keyName(character(QStringLiteral(" "))), std::nullopt);
@@ -124,7 +127,7 @@ protected:
 TEST_F(HotkeyRecordingTest, AValidPressBecomesTheValueAndGivesTheKeyboardBack)
 {
     start();
-    capture.press(character(QStringLiteral("V"), cmdMask | shiftMask));
+    capture.press(character(QStringLiteral("V"), ctrlShift));
     EXPECT_EQ(recorder->hotkeyString(), QStringLiteral("shift+cmd+v"));
     EXPECT_EQ(accepted.size(), 1);
     EXPECT_EQ(accepted.at(0).at(0).toString(), QStringLiteral("shift+cmd+v"));
@@ -144,7 +147,7 @@ TEST_F(HotkeyRecordingTest, PlainEscapeCancelsButShiftEscapeIsRecorded)
     EXPECT_TRUE(rejected.isEmpty());
 
     start();
-    capture.press(named(escapeCode, shiftMask));
+    capture.press(named(escapeCode, Qt::ShiftModifier));
     EXPECT_EQ(recorder->hotkeyString(), QStringLiteral("shift+escape"));
     EXPECT_FALSE(recorder->isRecording());
 }
@@ -153,10 +156,10 @@ TEST_F(HotkeyRecordingTest, ModifiersAloneKeepRecordingAndOnlyChangeTheLiveDispl
 {
     QSignalSpy modifiers(recorder.get(), &HotkeyRecorder::currentModifiersChanged);
     start();
-    capture.changeModifiers(shiftMask | 0x10000); // a bit that is no hot key modifier
-    capture.press(named(leftShiftCode, shiftMask));
+    capture.changeModifiers(Qt::ShiftModifier | Qt::KeypadModifier); // Keypad is no hot key modifier
+    capture.press(named(leftShiftCode, Qt::ShiftModifier));
     EXPECT_EQ(recorder->currentModifiers(), shiftMask);
-    capture.changeModifiers(0);
+    capture.changeModifiers({});
     EXPECT_EQ(recorder->currentModifiers(), 0u);
     EXPECT_TRUE(recorder->isRecording());
     EXPECT_EQ(modifiers.size(), 2);
@@ -164,7 +167,7 @@ TEST_F(HotkeyRecordingTest, ModifiersAloneKeepRecordingAndOnlyChangeTheLiveDispl
     EXPECT_TRUE(rejected.isEmpty());
 
     // Stopping forgets the held modifiers.
-    capture.changeModifiers(cmdMask);
+    capture.changeModifiers(Qt::ControlModifier);
     recorder->stopRecording();
     EXPECT_EQ(recorder->currentModifiers(), 0u);
 }
@@ -181,7 +184,7 @@ TEST_F(HotkeyRecordingTest, RejectionKeepsTheOldValueAndEndsTheRecording)
     EXPECT_FALSE(capture.isCapturing());
 
     start();
-    capture.press(named(48, cmdMask)); // Ctrl+Tab
+    capture.press(named(48, Qt::ControlModifier)); // Ctrl+Tab
     EXPECT_EQ(recorder->validationMessage(), systemMessage);
     EXPECT_EQ(recorder->hotkeyString(), QStringLiteral("shift+cmd+space"));
     EXPECT_TRUE(accepted.isEmpty());
@@ -195,7 +198,7 @@ TEST_F(HotkeyRecordingTest, NamelessKeyKeepsRecordingUnlessModifiersAreHeld)
     EXPECT_TRUE(recorder->isRecording());
     EXPECT_TRUE(rejected.isEmpty());
 
-    capture.press(character(QString(), cmdMask | optionMask));
+    capture.press(character(QString(), Qt::ControlModifier | Qt::AltModifier));
     ASSERT_EQ(rejected.size(), 1);
     EXPECT_EQ(rejected.at(0).at(0).toString(), mainKeyMessage);
     EXPECT_FALSE(recorder->isRecording());
@@ -204,14 +207,14 @@ TEST_F(HotkeyRecordingTest, NamelessKeyKeepsRecordingUnlessModifiersAreHeld)
 
 TEST_F(HotkeyRecordingTest, SecondStartIsIgnoredAndKeysOutsideARecordingChangeNothing)
 {
-    recorder->recordKeyPress(character(QStringLiteral("k"), cmdMask));
+    recorder->recordKeyPress(character(QStringLiteral("k"), Qt::ControlModifier));
     recorder->recordModifiersChanged(cmdMask);
     EXPECT_EQ(recorder->currentModifiers(), 0u);
     EXPECT_TRUE(accepted.isEmpty());
 
     QSignalSpy recording(recorder.get(), &HotkeyRecorder::recordingChanged);
     start();
-    capture.changeModifiers(shiftMask);
+    capture.changeModifiers(Qt::ShiftModifier);
     recorder->startRecording();
     EXPECT_EQ(capture.starts, 1);
     EXPECT_EQ(recording.size(), 1);
