@@ -5,9 +5,9 @@
 #include "system/HotkeyString.h"
 
 #include <QHBoxLayout>
-#include <QKeyEvent>
+#include <QAbstractButton>
+#include <QEvent>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
@@ -61,9 +61,10 @@ QPixmap tintedSymbol(const QString &symbol, const QColor &color, int size, qreal
 int pixelsForPoints(const QWidget *widget, qreal points) { return qRound(points * widget->logicalDpiY() / 72.0); }
 
 // What the field shows, measured and painted from one description so the size hint fits it.
-class KeyField : public QWidget {
+// A button to the toolkit, so mouse, keyboard (Space) and accessibility tools can press it.
+class KeyField : public QAbstractButton {
 public:
-    KeyField(HotkeyRecorder *recorder, QWidget *parent) : QWidget(parent), m_recorder(recorder)
+    KeyField(HotkeyRecorder *recorder, QWidget *parent) : QAbstractButton(parent), m_recorder(recorder)
     {
         setAccessibleName(QStringLiteral("Global Search Hotkey"));
         setFocusPolicy(Qt::StrongFocus);
@@ -75,22 +76,6 @@ public:
     QSize minimumSizeHint() const override { return {fieldMinimumWidth, fieldHeight}; }
 
 protected:
-    void mouseReleaseEvent(QMouseEvent *event) override
-    {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && m_recorder)
-            m_recorder->startRecording();
-    }
-    // The field is a button to the keyboard too.
-    void keyPressEvent(QKeyEvent *event) override
-    {
-        const bool activates = event->modifiers() == Qt::NoModifier
-                               && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);
-        if (activates && m_recorder)
-            m_recorder->startRecording();
-        else
-            QWidget::keyPressEvent(event);
-    }
-
     void paintEvent(QPaintEvent *) override
     {
         if (!m_recorder)
@@ -187,7 +172,8 @@ void showMessageBox(QWidget *parent, const QString &title, const QString &messag
 HotkeyRecorderField::HotkeyRecorderField(HotkeyRecorder *recorder, QWidget *parent)
     : QWidget(parent), m_recorder(recorder), m_alert(showMessageBox)
 {
-    m_field = new KeyField(recorder, this);
+    auto *field = new KeyField(recorder, this);
+    m_field = field;
     m_clearButton = new QToolButton(this);
     m_clearButton->setAutoRaise(true);
     m_clearButton->setToolTip(QStringLiteral("Clear hotkey"));
@@ -207,6 +193,7 @@ HotkeyRecorderField::HotkeyRecorderField(HotkeyRecorder *recorder, QWidget *pare
 
     if (!recorder)
         return;
+    connect(field, &QAbstractButton::clicked, recorder, &HotkeyRecorder::startRecording);
     connect(m_clearButton, &QToolButton::clicked, recorder, &HotkeyRecorder::clearHotkey);
     connect(recorder, &HotkeyRecorder::recordingChanged, this, &HotkeyRecorderField::refresh);
     connect(recorder, &HotkeyRecorder::currentModifiersChanged, this, &HotkeyRecorderField::refresh);

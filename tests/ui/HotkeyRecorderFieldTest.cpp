@@ -66,6 +66,11 @@ TEST_F(HotkeyRecorderFieldTest, ClickStartsRecordingAndTheFieldShowsIt)
     EXPECT_EQ(view->field()->accessibleDescription(), QStringLiteral("Ctrl+Alt+K"));
     EXPECT_TRUE(view->clearButton()->isVisible());
     EXPECT_TRUE(alerts.isEmpty());
+
+    // Space on the focused field starts recording too.
+    view->field()->setFocus();
+    QTest::keyClick(view->field(), Qt::Key_Space);
+    EXPECT_TRUE(recorder.isRecording());
 }
 
 TEST_F(HotkeyRecorderFieldTest, RejectionRaisesTheAlertAndKeepsTheValue)
