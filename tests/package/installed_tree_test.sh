@@ -9,9 +9,9 @@ stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-DESTDIR="$stage" cmake --install "$build" --prefix /usr > "$stage.log" 2>&1 || { cat "$stage.log" >&2; rm -f "$stage.log"; fail "install"; }
-rm -f "$stage.log"
-usr="$stage/usr"
+DESTDIR="$stage" cmake --install "$build" > "$stage/install.log" 2>&1 || { cat "$stage/install.log" >&2; fail "install"; }
+prefix="$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")"
+usr="$stage$prefix"
 
 [ -x "$usr/bin/snipbrook" ] || fail "bin/snipbrook missing"
 [ -x "$usr/libexec/snipbrook/snipbrook-instance" ] || fail "the instance program is missing"
