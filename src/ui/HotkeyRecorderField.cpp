@@ -42,21 +42,6 @@ QFont fontOf(const QFont &base, qreal pointSize, QFont::Weight weight = QFont::N
     return font;
 }
 
-// The symbol in one colour when the theme has its symbolic (single-colour) variant. Other icons,
-// the drawn stand-ins included, have details in a second colour that tinting would fill in, so
-// they keep their own colours.
-QPixmap tintedSymbol(const QString &symbol, const QColor &color, int size, qreal ratio)
-{
-    const QString themeName = freedesktopIconName(symbol);
-    const QIcon symbolic = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName + QStringLiteral("-symbolic"));
-    if (symbolic.isNull())
-        return symbolIcon(symbol).pixmap(QSize(size, size), ratio);
-    QPixmap pixmap = symbolic.pixmap(QSize(size, size), ratio);
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), color);
-    return pixmap;
-}
 
 int pixelsForPoints(const QWidget *widget, qreal points) { return qRound(points * widget->logicalDpiY() / 72.0); }
 
@@ -105,7 +90,7 @@ protected:
         if (recording) {
             const int iconSize = pixelsForPoints(this, 12);
             painter.drawPixmap(QPointF(x, middle - iconSize / 2.0),
-                               tintedSymbol(QStringLiteral("keyboard"), accent, iconSize, devicePixelRatioF()));
+                               symbolPixmap(QStringLiteral("keyboard"), accent, iconSize, devicePixelRatioF()));
             x += iconSize + gap;
             drawText(QStringLiteral("Press keys..."), fontOf(font(), 12, QFont::Medium), accent);
             const QString held = HotkeyRecorderField::modifierText(m_recorder->currentModifiers());
@@ -281,7 +266,7 @@ void HotkeyRecorderField::refresh()
     m_clearButton->setVisible(!recording && !value.isEmpty());
     const int iconSize = pixelsForPoints(this, 14);
     m_clearButton->setIconSize(QSize(iconSize, iconSize));
-    m_clearButton->setIcon(QIcon(tintedSymbol(QStringLiteral("xmark.circle.fill"), secondaryColor(palette()),
+    m_clearButton->setIcon(QIcon(symbolPixmap(QStringLiteral("xmark.circle.fill"), secondaryColor(palette()),
                                               iconSize, devicePixelRatioF())));
     m_field->updateGeometry();
     m_field->update();
