@@ -17,7 +17,7 @@ namespace {
 // What a drawn icon shows.
 enum class Shape { clipboard, page, textPage, twoPages, pageArrow, photo, magnifier, brain, cross, check, trash, heart,
                    heartSlash, gear, plus, ellipsis, sliders, refresh, arrowUp, openWindow, keyboard, bubble, clock,
-                   placeholder };
+                   power, drive, noSign, placeholder };
 
 struct SymbolRow {
     const char *symbol;
@@ -62,6 +62,9 @@ constexpr std::array symbolTable{
     SymbolRow{"arrow.up.circle.fill", "go-up", Shape::arrowUp},
     SymbolRow{"arrow.up.right.square", "window-new", Shape::openWindow},
     SymbolRow{"app", "application-x-executable", Shape::placeholder},
+    SymbolRow{"power", "system-shutdown", Shape::power},
+    SymbolRow{"internaldrive", "drive-harddisk", Shape::drive},
+    SymbolRow{"nosign", "action-unavailable", Shape::noSign},
     SymbolRow{"clock", "appointment-soon", Shape::clock},
     SymbolRow{"calendar", "x-office-calendar", Shape::placeholder},
     SymbolRow{"calendar.badge.clock", "x-office-calendar", Shape::clock},
@@ -99,6 +102,11 @@ void drawShape(QPainter &p, Shape shape, const QColor &ink, const QColor &paper)
         p.setBrush(ink);
         p.drawEllipse(QRectF(3, 3, 18, 18));
         p.setPen(QPen(paper, 2, Qt::SolidLine, Qt::RoundCap));
+        // Without paper the marks are cut out of the disc.
+        if (paper.alpha() == 0) {
+            p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap));
+            p.setCompositionMode(QPainter::CompositionMode_Clear);
+        }
     };
     switch (shape) {
     case Shape::clipboard:
@@ -233,6 +241,22 @@ void drawShape(QPainter &p, Shape shape, const QColor &ink, const QColor &paper)
         p.drawEllipse(QPointF(12, 12), 9, 9);
         p.drawPolyline(QPolygonF({QPointF(12, 7), QPointF(12, 12), QPointF(15.5, 14)}));
         break;
+    case Shape::power:
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(4, 4.5, 16, 16), 60 * 16, -300 * 16);
+        p.drawLine(QPointF(12, 2.5), QPointF(12, 11));
+        break;
+    case Shape::drive:
+        p.drawRoundedRect(QRectF(2.5, 7, 19, 10), 2.5, 2.5);
+        p.setBrush(ink);
+        p.drawEllipse(QPointF(17.5, 12), 1.1, 1.1);
+        p.drawLine(QPointF(6, 12), QPointF(12, 12));
+        break;
+    case Shape::noSign:
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(12, 12), 8.5, 8.5);
+        p.drawLine(QPointF(6, 6), QPointF(18, 18));
+        break;
     case Shape::placeholder:
         p.drawRoundedRect(QRectF(4, 4, 16, 16), 4, 4);
         break;
@@ -267,6 +291,31 @@ QIcon drawnSymbolIcon(const QString &symbol)
     for (int size : {16, 22, 24, 32, 48, 64})
         icon.addPixmap(drawPixmap(shape, size));
     return icon;
+}
+
+QPixmap tintedSymbolPixmap(const QString &symbol, const QColor &color, int size, qreal devicePixelRatio)
+{
+    const int pixels = qMax(1, int(size * devicePixelRatio + 0.5));
+    const QString themeName = freedesktopIconName(symbol);
+    const QIcon symbolic = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName + QStringLiteral("-symbolic"));
+    QPixmap pixmap(pixels, pixels);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (!symbolic.isNull()) {
+            painter.drawPixmap(QRect(0, 0, pixels, pixels), symbolic.pixmap(QSize(size, size), devicePixelRatio));
+            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            painter.fillRect(pixmap.rect(), color);
+        } else {
+            // Drawn in the colour itself, with no paper fill, so it reads as a one-colour symbol.
+            const SymbolRow *row = findRow(symbol);
+            painter.scale(pixels / 24.0, pixels / 24.0);
+            drawShape(painter, row ? row->shape : Shape::placeholder, color, Qt::transparent);
+        }
+    }
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
 }
 
 QIcon symbolIcon(const QString &symbol)
