@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev
   libicu-dev libsqlite3-dev libeigen3-dev libopenblas-dev
   libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev libxtst-dev
+  libxkbcommon-x11-dev
   libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   openssl npm
