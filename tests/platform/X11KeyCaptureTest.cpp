@@ -94,6 +94,20 @@ TEST_F(X11KeyCaptureTest, HeldModifiersShowLiveNamedKeysKeepTheirNamesAndPlainEs
     EXPECT_FALSE(capture.isCapturing());
 }
 
+TEST_F(X11KeyCaptureTest, LetterKeysAreNamedByTheCurrentLayout)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
+        GTEST_SKIP() << "setxkbmap is not installed";
+    const std::optional<ProcessResult> russian = runProcess(QStringLiteral("setxkbmap"), {QStringLiteral("ru")});
+    ASSERT_TRUE(russian && russian->exitCode == 0);
+    recorder.startRecording();
+    const bool pressed = xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+Cyrillic_ka")});
+    const bool recorded = pressed && waitFor([&] { return !recorder.isRecording(); });
+    runProcess(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
+    ASSERT_TRUE(recorded);
+    EXPECT_EQ(recorder.hotkeyString(), QStringLiteral("opt+cmd+к"));
+}
+
 TEST_F(X11KeyCaptureTest, KeyboardHeldByAnotherProgramEndsTheRecordingWithAWarning)
 {
     DiagnosticsCapture log;

@@ -40,15 +40,11 @@ TEST(BuildHotkeyString, WritesModifierWordsInTheFixedOrderBeforeTheKey)
               QStringLiteral("ctrl+opt+shift+cmd+k"));
     // The parser reads back what the recorder writes.
     EXPECT_EQ(parseHotkeyString(QStringLiteral("shift+cmd+v")), (Hotkey{9, cmdMask | shiftMask}));
+    // A nameless key gives the modifiers alone, or nothing.
+    EXPECT_EQ(HotkeyRecorder::buildHotkeyString(shiftMask | cmdMask, std::nullopt), QStringLiteral("shift+cmd"));
+    EXPECT_EQ(HotkeyRecorder::buildHotkeyString(0, QString()), std::nullopt);
 }
 
-TEST(BuildHotkeyString, NamelessKeyGivesTheModifiersAloneOrNothing)
-{
-    EXPECT_EQ(HotkeyRecorder::buildHotkeyString(shiftMask | cmdMask, std::nullopt), QStringLiteral("shift+cmd"));
-    EXPECT_EQ(HotkeyRecorder::buildHotkeyString(0, std::nullopt), std::nullopt);
-    EXPECT_EQ(HotkeyRecorder::buildHotkeyString(0, QString()), std::nullopt);
-    EXPECT_EQ(HotkeyRecorder::buildHotkeyString(0, QStringLiteral("v")), QStringLiteral("v"));
-}
 
 TEST(KeyName, NamedCodesWinAndOnlyPrintableCharactersNameOtherKeys)
 {
@@ -57,16 +53,13 @@ TEST(KeyName, NamedCodesWinAndOnlyPrintableCharactersNameOtherKeys)
     EXPECT_EQ(HotkeyRecorder::keyName({111, QStringLiteral("x"), {}}), QStringLiteral("f12"));
     EXPECT_EQ(HotkeyRecorder::keyName(character(QStringLiteral("ö"))), QStringLiteral("ö"));
     EXPECT_EQ(HotkeyRecorder::keyName(character(QStringLiteral("\r"))), std::nullopt);
-    EXPECT_EQ(HotkeyRecorder::keyName(character(QStringLiteral(" "))), std::nullopt);
     EXPECT_EQ(HotkeyRecorder::keyName(character(QStringLiteral("abcde"))), std::nullopt);
-    EXPECT_EQ(HotkeyRecorder::keyName(character(QString())), std::nullopt);
 }
 
 TEST(ValidateHotkey, FirstFailingRuleGivesItsMessage)
 {
     using Result = std::pair<bool, QString>;
     EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("v")), (Result{false, modifierMessage}));
-    EXPECT_EQ(HotkeyRecorder::validateHotkey(QString()), (Result{false, modifierMessage}));
     // Aliases the parser knows are not modifier words here.
     EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("alt+v")), (Result{false, modifierMessage}));
     EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("shift+cmd")), (Result{false, mainKeyMessage}));
@@ -75,11 +68,9 @@ TEST(ValidateHotkey, FirstFailingRuleGivesItsMessage)
     EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("cmd+q+w")), (Result{false, mainKeyMessage}));
     EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("cmd+q")), (Result{false, systemMessage}));
     EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("shift+cmd+v")), (Result{true, QString()}));
-    EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("opt+cmd+k")), (Result{true, QString()}));
     EXPECT_EQ(HotkeyRecorder::validateHotkey(QStringLiteral("+shift++cmd+space+")), (Result{true, QString()}));
     // Near misses of reserved entries are free: another modifier set or another key.
     EXPECT_TRUE(HotkeyRecorder::validateHotkey(QStringLiteral("shift+cmd+q")).first);
-    EXPECT_TRUE(HotkeyRecorder::validateHotkey(QStringLiteral("ctrl+opt+tab")).first);
     EXPECT_TRUE(HotkeyRecorder::validateHotkey(QStringLiteral("cmd+l")).first);
 }
 
@@ -130,7 +121,6 @@ TEST_F(HotkeyRecordingTest, AValidPressBecomesTheValueAndGivesTheKeyboardBack)
     capture.press(character(QStringLiteral("V"), ctrlShift));
     EXPECT_EQ(recorder->hotkeyString(), QStringLiteral("shift+cmd+v"));
     EXPECT_EQ(accepted.size(), 1);
-    EXPECT_EQ(accepted.at(0).at(0).toString(), QStringLiteral("shift+cmd+v"));
     EXPECT_FALSE(recorder->isRecording());
     EXPECT_FALSE(capture.isCapturing());
     EXPECT_TRUE(rejected.isEmpty());
@@ -143,8 +133,7 @@ TEST_F(HotkeyRecordingTest, PlainEscapeCancelsButShiftEscapeIsRecorded)
     EXPECT_FALSE(recorder->isRecording());
     EXPECT_FALSE(capture.isCapturing());
     EXPECT_EQ(recorder->hotkeyString(), QStringLiteral("shift+cmd+space"));
-    EXPECT_TRUE(accepted.isEmpty());
-    EXPECT_TRUE(rejected.isEmpty());
+    EXPECT_TRUE(accepted.isEmpty() && rejected.isEmpty());
 
     start();
     capture.press(named(escapeCode, Qt::ShiftModifier));
@@ -163,8 +152,7 @@ TEST_F(HotkeyRecordingTest, ModifiersAloneKeepRecordingAndOnlyChangeTheLiveDispl
     EXPECT_EQ(recorder->currentModifiers(), 0u);
     EXPECT_TRUE(recorder->isRecording());
     EXPECT_EQ(modifiers.size(), 2);
-    EXPECT_TRUE(accepted.isEmpty());
-    EXPECT_TRUE(rejected.isEmpty());
+    EXPECT_TRUE(accepted.isEmpty() && rejected.isEmpty());
 
     // Stopping forgets the held modifiers.
     capture.changeModifiers(Qt::ControlModifier);
@@ -240,12 +228,4 @@ TEST_F(HotkeyRecordingTest, DestroyingTheRecorderGivesTheKeyboardBack)
     recorder.reset();
     EXPECT_FALSE(capture.isCapturing());
     EXPECT_EQ(capture.stops, 1);
-}
-
-TEST_F(HotkeyRecordingTest, ClearEmptiesTheValueAndTellsTheOwner)
-{
-    QSignalSpy cleared(recorder.get(), &HotkeyRecorder::hotkeyCleared);
-    recorder->clearHotkey();
-    EXPECT_EQ(recorder->hotkeyString(), QString());
-    EXPECT_EQ(cleared.size(), 1);
 }

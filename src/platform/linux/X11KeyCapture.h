@@ -30,7 +30,7 @@ public:
 
     bool start() override;
     void stop() override;
-    bool isCapturing() const { return m_capturing; }
+    bool isCapturing() const override { return m_capturing; }
 
 private:
     struct XkbFree {
