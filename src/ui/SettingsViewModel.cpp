@@ -8,6 +8,7 @@
 #include "platform/Preferences.h"
 #include "platform/Workspace.h"
 #include "system/HotkeyManager.h"
+#include "system/HotkeyRecorder.h"
 #include "system/HotkeyString.h"
 #include "system/LoginItemManager.h"
 #include "system/UpdateManager.h"
@@ -21,8 +22,12 @@
 namespace snipbrook {
 
 SettingsViewModel::SettingsViewModel(SettingsServices services, QObject *parent)
-    : QObject(parent), m_services(std::move(services))
+    : QObject(parent), m_services(std::move(services)),
+      m_recorder(new HotkeyRecorder(m_services.keyCapture,
+                                    m_services.configuration.configuration().hotkeyConfiguration.globalSearchHotkey, this))
 {
+    connect(m_recorder, &HotkeyRecorder::hotkeyAccepted, this, &SettingsViewModel::recordHotkey);
+    connect(m_recorder, &HotkeyRecorder::hotkeyCleared, this, [this] { recordHotkey(QString()); });
     connect(&m_services.configuration, &ConfigurationManager::configurationChanged, this, [this] {
         if (m_ignoredIds != m_services.configuration.configuration().settings.blacklistedBundleIdsOrEmpty())
             rebuildIgnored();
@@ -55,6 +60,7 @@ void SettingsViewModel::appear()
     m_currentHotkey = hotkeys.globalSearchHotkey;
     m_hotkeyEnabled = hotkeys.enabled;
     m_startHidden = m_services.preferences.boolean(startInBackgroundKey);
+    m_recorder->setHotkeyString(m_currentHotkey);
     m_selectedRunning.clear();
     m_selectedInstalled.clear();
     emit hotkeyChanged();
@@ -80,6 +86,8 @@ void SettingsViewModel::recordHotkey(const QString &hotkey)
     next.enabled = m_hotkeyEnabled;
     m_services.configuration.updateHotkeyConfiguration(next);
     m_currentHotkey = hotkey;
+    if (m_recorder->hotkeyString() != hotkey)
+        m_recorder->setHotkeyString(hotkey);
     if (m_services.hotkeys)
         m_services.hotkeys->updateHotkey(hotkey);
     emit hotkeyChanged();

@@ -17,6 +17,8 @@ namespace snipbrook {
 class ClipboardManager;
 class ConfigurationManager;
 class HotkeyManager;
+class HotkeyRecorder;
+class KeyCapture;
 class LoginItemManager;
 class Preferences;
 class UpdateManager;
@@ -49,6 +51,9 @@ struct SettingsServices {
     HotkeyManager *hotkeys = nullptr;
     LoginItemManager *loginItems = nullptr;
     UpdateManager *updates = nullptr;
+    // Takes the keyboard while a shortcut is recorded; without one the recorder only records
+    // what is fed to it.
+    KeyCapture *keyCapture = nullptr;
     // Where the installed applications are read; the global pool when none.
     QThreadPool *scanPool = nullptr;
     // The clock of "Last checked".
@@ -75,6 +80,9 @@ public:
     // The current shortcut in the desktop's words ("Ctrl+Shift+Space"), else as stored.
     QString currentHotkeyText() const;
     bool isHotkeyEnabled() const { return m_hotkeyEnabled; }
+    // The shortcut recorder the window's field draws; an accepted recording is recordHotkey'd, a
+    // cleared one recordHotkey("")'d (no shortcut at all).
+    HotkeyRecorder &recorder() const { return *m_recorder; }
     // A recorded (already validated) shortcut: saved, then registered in place of the old one.
     void recordHotkey(const QString &hotkey);
     void setHotkeyEnabled(bool enabled);
@@ -144,6 +152,7 @@ private:
     QString nameFor(const QString &bundleIdentifier) const;
 
     SettingsServices m_services;
+    HotkeyRecorder *m_recorder;
     QString m_currentHotkey;
     bool m_hotkeyEnabled = false;
     bool m_startHidden = false;

@@ -1,8 +1,10 @@
 #include "SettingsWindow.h"
 
+#include "HotkeyRecorderField.h"
 #include "PanelParts.h"
 #include "SymbolIcons.h"
 #include "ToggleSwitch.h"
+#include "system/HotkeyRecorder.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -268,20 +270,11 @@ QWidget *SettingsWindow::buildHotkeys()
     auto *section = new SectionPanel(QStringLiteral("keyboard"), QStringLiteral("Hotkeys"), this);
     QHBoxLayout *recorderRow = settingsRow(section->rows(), QStringLiteral("Global Search Hotkey"),
                                            QStringLiteral("Shortcut to open clipboard search"), section);
-    if (m_options.recorderField) {
-        m_options.recorderField->setParent(section);
-        recorderRow->addWidget(m_options.recorderField);
-    } else {
-        // Shows the shortcut until a recorder is put in its place.
-        m_recorderStandIn = textLabel(QString(), section, 0, QFont::Medium);
-        m_recorderStandIn->setObjectName(QStringLiteral("hotkeyRecorder"));
-        m_recorderStandIn->setMinimumWidth(150);
-        m_recorderStandIn->setAlignment(Qt::AlignCenter);
-        m_recorderStandIn->setContentsMargins(10, 4, 10, 4);
-        m_recorderStandIn->setStyleSheet(
-            QStringLiteral("QLabel { border: 1px solid palette(mid); border-radius: 6px; background: palette(base); }"));
-        recorderRow->addWidget(m_recorderStandIn);
-    }
+    m_recorderField = new HotkeyRecorderField(&m_viewModel.recorder(), section);
+    m_recorderField->setObjectName(QStringLiteral("hotkeyRecorder"));
+    if (m_options.rejectedHotkeyAlert)
+        m_recorderField->setAlert(m_options.rejectedHotkeyAlert);
+    recorderRow->addWidget(m_recorderField);
     recorderRow->addSpacing(8);
     recorderRow->addWidget(textLabel(QStringLiteral("Current hotkey:"), section, -1.5, QFont::Normal, "secondary"));
     m_currentHotkey = textLabel(QString(), section, -1.5, QFont::DemiBold);
@@ -471,10 +464,6 @@ void SettingsWindow::showHotkey()
     const QString text = m_viewModel.currentHotkeyText();
     m_currentHotkey->setText(text.isEmpty() ? QStringLiteral("None") : text);
     m_currentHotkey->setAccessibleName(m_currentHotkey->text());
-    if (m_recorderStandIn) {
-        m_recorderStandIn->setText(m_currentHotkey->text());
-        m_recorderStandIn->setAccessibleName(m_currentHotkey->text());
-    }
     m_hotkeyEnabled->setChecked(m_viewModel.isHotkeyEnabled());
 }
 
@@ -652,7 +641,7 @@ bool SettingsWindow::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
     const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (key->key() != Qt::Key_Escape || !plain || (m_options.isRecording && m_options.isRecording()))
+    if (key->key() != Qt::Key_Escape || !plain || m_viewModel.recorder().isRecording())
         return QWidget::eventFilter(watched, event);
     close();
     return true;

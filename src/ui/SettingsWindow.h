@@ -14,6 +14,7 @@ class QVBoxLayout;
 
 namespace snipbrook {
 
+class HotkeyRecorderField;
 class PanelSpinner;
 class ToggleSwitch;
 
@@ -21,11 +22,8 @@ class ToggleSwitch;
 struct SettingsWindowOptions {
     // Asks whether to clear the whole history; true for "Clear All". A message box when unset.
     std::function<bool(QWidget *parent)> confirmClearHistory;
-    // The shortcut recorder (the window takes it). A read-only stand-in when none: recording
-    // then reaches the view-model through SettingsViewModel::recordHotkey.
-    QWidget *recorderField = nullptr;
-    // True while the recorder has the keyboard: Escape is the recorder's then, not the window's.
-    std::function<bool()> isRecording;
+    // Shows a rejected recording; the recorder field's message box when unset.
+    std::function<void(QWidget *parent, const QString &title, const QString &message)> rejectedHotkeyAlert;
 };
 
 // The settings window: a header and the sections Hotkeys, Startup, Storage, Ignored Apps and
@@ -46,6 +44,7 @@ public:
     ~SettingsWindow() override;
 
     SettingsViewModel &viewModel() const { return m_viewModel; }
+    HotkeyRecorderField *recorderField() const { return m_recorderField; }
 
     // The standard confirmation: "Clear All History" with "Cancel" and the destructive "Clear All".
     static bool askToClearHistory(QWidget *parent);
@@ -82,7 +81,7 @@ private:
     bool m_filtering = false;
 
     QLabel *m_currentHotkey = nullptr;
-    QLabel *m_recorderStandIn = nullptr;
+    HotkeyRecorderField *m_recorderField = nullptr;
     ToggleSwitch *m_hotkeyEnabled = nullptr;
     ToggleSwitch *m_launchAtLogin = nullptr;
     ToggleSwitch *m_startHidden = nullptr;

@@ -5,6 +5,7 @@
 #include "capture/HistoryFixture.h"
 #include "platform/Autostart.h"
 #include "support/FakeGlobalShortcut.h"
+#include "support/FakeKeyCapture.h"
 #include "system/HotkeyManager.h"
 #include "system/LoginItemManager.h"
 #include "system/UpdateManager.h"
@@ -37,6 +38,7 @@ public:
 class SettingsFixture : public HistoryFixture {
 protected:
     FakeGlobalShortcut shortcut;
+    FakeKeyCapture keyCapture;
     MemoryAutostart autostart;
     FakePreferences updatePreferences;
     QThreadPool scanPool;
@@ -61,6 +63,7 @@ protected:
         services.loginItems = loginItems.get();
         services.updates = updates.get();
         services.scanPool = &scanPool;
+        services.keyCapture = &keyCapture;
         settings = std::make_unique<SettingsViewModel>(services);
     }
     bool scanned() { return waitFor([&] { return !settings->isScanningInstalledApplications(); }); }

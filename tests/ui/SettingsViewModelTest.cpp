@@ -1,5 +1,7 @@
 #include "SettingsTestSupport.h"
 
+#include "system/HotkeyRecorder.h"
+
 #include <QSemaphore>
 #include <QSignalSpy>
 
@@ -26,6 +28,34 @@ TEST_F(SettingsViewModelTest, ARecordedShortcutIsSavedAndReplacesTheRegisteredOn
     EXPECT_EQ(shortcut.unregistrations, 1) << "the old shortcut is released first";
     EXPECT_EQ(settings->currentHotkey(), "opt+cmd+k");
     EXPECT_EQ(settings->currentHotkeyText(), "Ctrl+Alt+K");
+}
+
+TEST_F(SettingsViewModelTest, TheRecorderSavesWhatItAcceptsAndKeepsTheOldShortcutOnRejection)
+{
+    openSettings();
+    HotkeyRecorder &recorder = settings->recorder();
+    EXPECT_EQ(recorder.hotkeyString(), "shift+cmd+space");
+
+    recorder.startRecording();
+    keyCapture.press({std::nullopt, QStringLiteral("v"), {}});
+    EXPECT_EQ(configuration.configuration().hotkeyConfiguration.globalSearchHotkey, "shift+cmd+space")
+        << "a key without modifiers is rejected";
+    EXPECT_EQ(shortcut.registered, (Combination{Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier}));
+
+    recorder.startRecording();
+    keyCapture.press({std::nullopt, QStringLiteral("b"), Qt::ControlModifier | Qt::AltModifier});
+    EXPECT_EQ(configuration.configuration().hotkeyConfiguration.globalSearchHotkey, "opt+cmd+b");
+    EXPECT_EQ(shortcut.registered, (Combination{Qt::Key_B, Qt::ControlModifier | Qt::AltModifier}));
+    EXPECT_EQ(settings->currentHotkeyText(), "Ctrl+Alt+B");
+
+    // The clear button leaves no shortcut at all, saved as such.
+    recorder.clearHotkey();
+    EXPECT_EQ(configuration.configuration().hotkeyConfiguration.globalSearchHotkey, "");
+    EXPECT_FALSE(shortcut.registered);
+
+    // Showing the window again starts from the saved value.
+    settings->appear();
+    EXPECT_EQ(recorder.hotkeyString(), "");
 }
 
 TEST_F(SettingsViewModelTest, SwitchingTheShortcutOffAndOnRegistersTheSameShortcutAgain)

@@ -1,5 +1,7 @@
 #include "SettingsTestSupport.h"
 
+#include "system/HotkeyRecorder.h"
+#include "ui/HotkeyRecorderField.h"
 #include "ui/SettingsWindow.h"
 
 #include <QAbstractButton>
@@ -44,6 +46,7 @@ protected:
     std::unique_ptr<SettingsWindow> window;
     bool confirmAnswer = false;
     int confirmations = 0;
+    QStringList rejections;
 
     void openWindow()
     {
@@ -52,6 +55,9 @@ protected:
         options.confirmClearHistory = [this](QWidget *) {
             ++confirmations;
             return confirmAnswer;
+        };
+        options.rejectedHotkeyAlert = [this](QWidget *, const QString &, const QString &message) {
+            rejections.append(message);
         };
         window = std::make_unique<SettingsWindow>(*settings, options);
         window->show();
@@ -104,17 +110,31 @@ TEST_F(SettingsWindowTest, PlainEscapeClosesTheWindowAndGoesNoFurther)
 
 TEST_F(SettingsWindowTest, EscapeBelongsToTheRecorderWhileItRecords)
 {
-    openSettings();
-    bool recording = true;
-    SettingsWindow::Options options;
-    options.isRecording = [&] { return recording; };
-    window = std::make_unique<SettingsWindow>(*settings, options);
-    window->show();
+    openWindow();
+    window->viewModel().recorder().startRecording();
+    ASSERT_TRUE(window->viewModel().recorder().isRecording());
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());
-    recording = false;
+    window->viewModel().recorder().stopRecording();
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(keyCapture.stops, 1);
+}
+
+TEST_F(SettingsWindowTest, ARecordingThroughTheFieldShowsAsTheCurrentHotkey)
+{
+    openWindow();
+    auto *field = window->recorderField()->field();
+    QTest::mouseClick(field, Qt::LeftButton);
+    ASSERT_TRUE(keyCapture.isCapturing());
+    keyCapture.press({std::nullopt, QStringLiteral("v"), {}});
+    EXPECT_EQ(rejections.size(), 1) << "a rejected recording raises the alert";
+    EXPECT_EQ(child<QLabel>("currentHotkey")->text(), "Ctrl+Shift+Space");
+
+    QTest::mouseClick(field, Qt::LeftButton);
+    keyCapture.press({std::nullopt, QStringLiteral("b"), Qt::ControlModifier | Qt::AltModifier});
+    EXPECT_EQ(child<QLabel>("currentHotkey")->text(), "Ctrl+Alt+B");
+    EXPECT_EQ(shortcut.registered, (FakeGlobalShortcut::Combination{Qt::Key_B, Qt::ControlModifier | Qt::AltModifier}));
 }
 
 TEST_F(SettingsWindowTest, EveryControlHasAnAccessibleName)
