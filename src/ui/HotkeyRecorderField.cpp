@@ -42,20 +42,10 @@ QFont fontOf(const QFont &base, qreal pointSize, QFont::Weight weight = QFont::N
     return font;
 }
 
-// The symbol in one colour when the theme has its symbolic (single-colour) variant. Other icons,
-// the drawn stand-ins included, have details in a second colour that tinting would fill in, so
-// they keep their own colours.
+// The symbol in one colour, drawn stand-ins included (their marks are cut out, not painted).
 QPixmap tintedSymbol(const QString &symbol, const QColor &color, int size, qreal ratio)
 {
-    const QString themeName = freedesktopIconName(symbol);
-    const QIcon symbolic = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName + QStringLiteral("-symbolic"));
-    if (symbolic.isNull())
-        return symbolIcon(symbol).pixmap(QSize(size, size), ratio);
-    QPixmap pixmap = symbolic.pixmap(QSize(size, size), ratio);
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), color);
-    return pixmap;
+    return tintedSymbolPixmap(symbol, color, size, ratio);
 }
 
 int pixelsForPoints(const QWidget *widget, qreal points) { return qRound(points * widget->logicalDpiY() / 72.0); }

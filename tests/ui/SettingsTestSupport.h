@@ -46,6 +46,9 @@ protected:
     std::unique_ptr<LoginItemManager> loginItems;
     std::unique_ptr<UpdateManager> updates;
     std::unique_ptr<SettingsViewModel> settings;
+    // The release feed; none: a build without one.
+    QUrl feedUrl;
+    QList<QUrl> openedUrls;
 
     // Call after setting up the workspace's applications (the scan reads them off this thread).
     void openSettings()
@@ -56,6 +59,11 @@ protected:
         loginItems = std::make_unique<LoginItemManager>(autostart);
         UpdateManager::Options options;
         options.currentVersion = QStringLiteral("0.1.0");
+        options.releasesUrl = feedUrl;
+        options.openUrl = [this](const QUrl &url) {
+            openedUrls.append(url);
+            return true;
+        };
         updates = std::make_unique<UpdateManager>(updatePreferences, options);
         SettingsServices services{configuration, preferences, workspace};
         services.history = history.get();

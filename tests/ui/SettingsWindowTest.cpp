@@ -7,7 +7,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QNetworkProxy>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace snipbrook::test {
@@ -26,6 +29,8 @@ QPalette darkPalette()
     palette.setColor(QPalette::HighlightedText, Qt::white);
     palette.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0xa2));
     palette.setColor(QPalette::Mid, QColor(0x50, 0x50, 0x56));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x70, 0x70, 0x76));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x70, 0x70, 0x76));
     return palette;
 }
 
@@ -39,6 +44,30 @@ public:
             ++presses;
         return false;
     }
+};
+
+// Answers every request on 127.0.0.1 with the same HTTP response.
+class OneAnswerServer {
+public:
+    explicit OneAnswerServer(QByteArray body)
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, body] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, body] {
+                    socket->readAll();
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\nContent-Length: "
+                                  + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/releases.json").arg(m_server.serverPort())); }
+
+private:
+    QTcpServer m_server;
 };
 
 class SettingsWindowTest : public SettingsFixture {
@@ -231,6 +260,42 @@ TEST_F(SettingsWindowTest, ABuildWithoutAFeedSaysSoAndCannotCheck)
     EXPECT_FALSE(child<QWidget>("updateAvailable")->isVisible());
     EXPECT_FALSE(child<QLabel>("lastChecked")->isVisible());
     EXPECT_EQ(child<QLabel>("currentVersion")->text(), "0.1.0 (1)");
+}
+
+TEST_F(SettingsWindowTest, AFoundReleaseShowsItsBoxAndItsDownload)
+{
+    QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+    OneAnswerServer server(R"({"releases": [{"version": "9.0", "buildNumber": 3, "releaseNotes": "",
+        "downloadURL": "https://downloads.example.org/snipbrook", "isRequired": true}]})");
+    feedUrl = server.url();
+    openWindow();
+    auto *check = child<QPushButton>("checkForUpdates");
+    EXPECT_TRUE(check->isEnabled());
+    EXPECT_FALSE(child<QLabel>("updatesNotConfigured")->isVisible());
+
+    check->click();
+    EXPECT_TRUE(child<QWidget>("checkingForUpdates")->isVisible()) << "progress in place of the button";
+    EXPECT_FALSE(check->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !settings->isCheckingForUpdates(); }));
+    EXPECT_TRUE(check->isVisible());
+    ASSERT_TRUE(child<QWidget>("updateAvailable")->isVisible());
+    QStringList texts;
+    for (QLabel *label : child<QWidget>("updateAvailable")->findChildren<QLabel *>())
+        if (label->isVisible())
+            texts.append(label->text());
+    EXPECT_TRUE(texts.contains("Update Available: 9.0")) << texts.join(u'|').toStdString();
+    EXPECT_TRUE(texts.contains("Required Update"));
+    EXPECT_TRUE(child<QLabel>("lastChecked")->text().startsWith("Last checked: "));
+
+    child<QPushButton>("downloadUpdate")->click();
+    EXPECT_EQ(openedUrls, QList<QUrl>{QUrl(QStringLiteral("https://downloads.example.org/snipbrook"))});
+
+    const QString folder = qEnvironmentVariable("SNIPBROOK_SCREENSHOT_DIR");
+    if (!folder.isEmpty()) {
+        window->resize(SettingsWindow::defaultSize.width(), 1100);
+        QCoreApplication::processEvents();
+        window->grab().save(folder + QStringLiteral("/settings-update.png"));
+    }
 }
 
 TEST_F(SettingsWindowTest, SwitchesShowAndChangeTheSettings)
