@@ -84,12 +84,15 @@ void SettingsViewModel::recordHotkey(const QString &hotkey)
     HotkeyConfiguration next = m_services.configuration.configuration().hotkeyConfiguration;
     next.globalSearchHotkey = hotkey;
     next.enabled = m_hotkeyEnabled;
-    m_services.configuration.updateHotkeyConfiguration(next);
-    m_currentHotkey = hotkey;
-    if (m_recorder->hotkeyString() != hotkey)
-        m_recorder->setHotkeyString(hotkey);
-    if (m_services.hotkeys)
-        m_services.hotkeys->updateHotkey(hotkey);
+    // What could not be saved is not applied either: the shortcut that works stays the one a
+    // restart will find.
+    if (m_services.configuration.updateHotkeyConfiguration(next)) {
+        m_currentHotkey = hotkey;
+        if (m_services.hotkeys)
+            m_services.hotkeys->updateHotkey(hotkey);
+    }
+    if (m_recorder->hotkeyString() != m_currentHotkey)
+        m_recorder->setHotkeyString(m_currentHotkey);
     emit hotkeyChanged();
 }
 
@@ -98,10 +101,12 @@ void SettingsViewModel::setHotkeyEnabled(bool enabled)
     HotkeyConfiguration next = m_services.configuration.configuration().hotkeyConfiguration;
     next.globalSearchHotkey = m_currentHotkey;
     next.enabled = enabled;
-    m_services.configuration.updateHotkeyConfiguration(next);
-    m_hotkeyEnabled = enabled;
-    if (m_services.hotkeys)
-        m_services.hotkeys->setHotkeyEnabled(enabled);
+    if (m_services.configuration.updateHotkeyConfiguration(next)) {
+        m_hotkeyEnabled = enabled;
+        if (m_services.hotkeys)
+            m_services.hotkeys->setHotkeyEnabled(enabled);
+    }
+    // Also after a refusal: the switch goes back to what holds.
     emit hotkeyChanged();
 }
 

@@ -58,6 +58,24 @@ TEST_F(SettingsViewModelTest, TheRecorderSavesWhatItAcceptsAndKeepsTheOldShortcu
     EXPECT_EQ(recorder.hotkeyString(), "");
 }
 
+TEST_F(SettingsViewModelTest, AShortcutThatCannotBeSavedIsNotAppliedEither)
+{
+    openSettings();
+    const auto registered = shortcut.registered;
+    preferences.failWrites = true;
+
+    settings->recordHotkey(QStringLiteral("opt+cmd+k"));
+    EXPECT_EQ(shortcut.registered, registered);
+    EXPECT_EQ(settings->currentHotkey(), "shift+cmd+space");
+    EXPECT_EQ(settings->recorder().hotkeyString(), "shift+cmd+space");
+
+    QSignalSpy changed(settings.get(), &SettingsViewModel::hotkeyChanged);
+    settings->setHotkeyEnabled(false);
+    EXPECT_TRUE(settings->isHotkeyEnabled()) << "the switch goes back on";
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(shortcut.registered, registered);
+}
+
 TEST_F(SettingsViewModelTest, SwitchingTheShortcutOffAndOnRegistersTheSameShortcutAgain)
 {
     openSettings();
