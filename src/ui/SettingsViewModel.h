@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StartupFlow.h"
+
 #include <QDateTime>
 #include <QFuture>
 #include <QHash>
@@ -65,7 +67,8 @@ struct SettingsServices {
 class SettingsViewModel : public QObject {
     Q_OBJECT
 public:
-    static constexpr QLatin1StringView startInBackgroundKey{"startInBackground"};
+    // The preference the start-up reads.
+    static constexpr QLatin1StringView startInBackgroundKey = StartupFlow::startInBackgroundKey;
 
     explicit SettingsViewModel(SettingsServices services, QObject *parent = nullptr);
     // Waits for a scan in flight, so the workspace it reads may go right after.
