@@ -21,6 +21,16 @@ struct RunningApplication {
     bool operator==(const RunningApplication &) const = default;
 };
 
+// An application installed for this user (on Linux, a shown desktop entry).
+struct InstalledApplication {
+    QString bundleIdentifier;
+    QString name;
+    // What iconForFile takes.
+    QString location;
+
+    bool operator==(const InstalledApplication &) const = default;
+};
+
 // The desktop's view of applications: which is in front, which run, where they are installed.
 class Workspace {
 public:
@@ -34,6 +44,11 @@ public:
     virtual std::optional<QString> ownBundleIdentifier() const = 0;
     // Where the application with this identifier is installed, or nothing.
     virtual std::optional<QString> applicationLocation(const QString &bundleIdentifier) const = 0;
+    // Every installed application, one per identifier, in no particular order. Reads the disk
+    // when `rescan` is set or nothing was read yet: call it off the main thread.
+    virtual QList<InstalledApplication> installedApplications(bool rescan) const = 0;
+    // The installed application with this identifier, or nothing.
+    virtual std::optional<InstalledApplication> installedApplication(const QString &bundleIdentifier) const = 0;
     // The icon shown for an installed application's location; always an image.
     virtual QImage iconForFile(const QString &path) const = 0;
 };

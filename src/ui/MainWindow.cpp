@@ -2,6 +2,7 @@
 
 #include "AppMessages.h"
 #include "ApplicationIcon.h"
+#include "PaletteButton.h"
 #include "PanelParts.h"
 #include "SymbolIcons.h"
 
@@ -233,34 +234,23 @@ void MainWindow::rebuildSidebar()
             chooser->setAccessibleName(QStringLiteral("Color Palettes"));
             auto *grid = new QGridLayout(chooser);
             grid->setContentsMargins(4, 2, 4, 2);
-            grid->setSpacing(8);
+            grid->setHorizontalSpacing(6);
+            grid->setVerticalSpacing(4);
             int index = 0;
             const QUuid chosen = m_viewModel.selectedPaletteId();
             for (const ColorPalette &palette : m_viewModel.palettes()) {
-                auto *button = new QToolButton(chooser);
-                button->setCheckable(true);
+                auto *button = new PaletteButton(palette.displayName, colorForName(palette.primaryColor),
+                                                 colorForName(palette.accentColor), chooser);
                 button->setChecked(palette.id == chosen);
-                button->setText(palette.displayName);
                 button->setToolTip(palette.description);
-                button->setAccessibleName(palette.displayName + QStringLiteral(" palette"));
-                button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-                QPixmap swatch(28, 14);
-                swatch.fill(Qt::transparent);
-                QPainter painter(&swatch);
-                painter.setRenderHint(QPainter::Antialiasing);
-                painter.setBrush(colorForName(palette.primaryColor));
-                painter.setPen(Qt::NoPen);
-                painter.drawEllipse(QRectF(0, 0, 14, 14));
-                painter.setBrush(colorForName(palette.accentColor));
-                painter.drawEllipse(QRectF(14, 0, 14, 14));
-                painter.end();
-                button->setIcon(QIcon(swatch));
-                button->setIconSize(swatch.size());
                 const QUuid id = palette.id;
-                connect(button, &QToolButton::clicked, this, [this, id] { m_viewModel.selectPalette(id); });
+                connect(button, &QAbstractButton::clicked, this, [this, id] { m_viewModel.selectPalette(id); });
                 grid->addWidget(button, index / 2, index % 2);
                 ++index;
             }
+            // Two columns of one width, whatever the names.
+            grid->setColumnStretch(0, 1);
+            grid->setColumnStretch(1, 1);
             m_categories->setItemWidget(holder, 0, chooser);
             continue;
         }

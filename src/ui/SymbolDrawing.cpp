@@ -220,6 +220,22 @@ void drawSymbolShape(QPainter &p, SymbolShape shape, const QColor &ink, const QC
             for (qreal y : {8.5, 15.5})
                 p.drawRoundedRect(QRectF(x - 2, y - 2, 4, 4), 1, 1);
         break;
+    case Shape::power:
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(4, 4.5, 16, 16), 60 * 16, -300 * 16);
+        p.drawLine(QPointF(12, 2.5), QPointF(12, 11));
+        break;
+    case Shape::drive:
+        p.drawRoundedRect(QRectF(2.5, 7, 19, 10), 2.5, 2.5);
+        p.setBrush(ink);
+        p.drawEllipse(QPointF(17.5, 12), 1.1, 1.1);
+        p.drawLine(QPointF(6, 12), QPointF(12, 12));
+        break;
+    case Shape::noSign:
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(12, 12), 8.5, 8.5);
+        p.drawLine(QPointF(6, 6), QPointF(18, 18));
+        break;
     case Shape::placeholder:
         p.drawRoundedRect(QRectF(4, 4, 16, 16), 4, 4);
         break;

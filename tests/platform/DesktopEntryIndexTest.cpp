@@ -94,4 +94,28 @@ TEST_F(DesktopEntryIndexTest, FindsLaterInstallsOnAMissWithoutRescanningOnEveryL
     EXPECT_FALSE(index.byId(QStringLiteral("first")));
 }
 
+TEST_F(DesktopEntryIndexTest, InstalledListSkipsBrokenEntriesAndRescansOnRequest)
+{
+    write(system, QStringLiteral("plain.desktop"), application("Name=Plain"));
+    write(system, QStringLiteral("noicon.desktop"), application("Name=No Icon"));
+    write(system, QStringLiteral("missingicon.desktop"), application("Name=Missing\nIcon=/nowhere/icon.png"));
+    write(system, QStringLiteral("hidden.desktop"), application("Name=Hidden\nNoDisplay=true"));
+    write(system, QStringLiteral("binary.desktop"), QByteArray("\0\xff\xfe[Desktop Entry\n=\n==\n", 18));
+    write(system, QStringLiteral("huge.desktop"), application("Name=Huge\nComment=" + QByteArray(2 * 1024 * 1024, 'x')));
+    write(system, QStringLiteral("longline.desktop"), application("Name=" + QByteArray(200 * 1024, 'y')));
+    DesktopEntryIndex index({home.path(), system.path()}, QString());
+
+    QStringList ids;
+    for (const DesktopEntry &entry : index.shownEntries())
+        ids.append(entry.id);
+    ids.sort();
+    EXPECT_EQ(ids, (QStringList{QStringLiteral("longline"), QStringLiteral("missingicon"), QStringLiteral("noicon"),
+                                QStringLiteral("plain")}));
+
+    write(home, QStringLiteral("later.desktop"), application("Name=Later"));
+    EXPECT_EQ(index.shownEntries().size(), 4u) << "without a rescan the list stays as read";
+    EXPECT_EQ(index.shownEntries(true).size(), 5u);
+    EXPECT_TRUE(index.byId(QStringLiteral("later")));
+}
+
 } // namespace

@@ -174,6 +174,17 @@ TEST(X11WorkspaceWithoutDisplayTest, KnowsNoApplicationsButStillItsDesktopEntrie
     EXPECT_EQ(workspace.applicationLocation(QStringLiteral("editor")),
               dataDir.filePath(QStringLiteral("applications/editor.desktop")));
     EXPECT_EQ(diagnostics.lines().size(), 1) << "said once, not on every call";
+
+    // The installed applications, for the settings window's picker; an entry whose icon is
+    // missing still gets one.
+    writeEntry(dataDir, QStringLiteral("noicon.desktop"), "Name=No Icon\nIcon=/nowhere/at/all.png\n");
+    const QList<InstalledApplication> installed = workspace.installedApplications(true);
+    ASSERT_EQ(installed.size(), 2);
+    const auto noIcon = workspace.installedApplication(QStringLiteral("noicon"));
+    ASSERT_TRUE(noIcon);
+    EXPECT_EQ(noIcon->name, QStringLiteral("No Icon"));
+    EXPECT_TRUE(installed.contains(*noIcon));
+    EXPECT_FALSE(workspace.iconForFile(noIcon->location).isNull());
 }
 
 } // namespace

@@ -218,5 +218,36 @@ TEST_F(MainWindowTest, RendersInLightAndDarkPalettes)
     EXPECT_LT(qGray(dark.pixel(130, 620)), qGray(light.pixel(130, 620)));
 }
 
+TEST_F(MainWindowTest, PaletteButtonsShareOneWidthAndShowTheChosenPalette)
+{
+    open(0);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QList<ColorPalette> palettes = viewModel->palettes();
+    QList<QAbstractButton *> buttons;
+    for (const ColorPalette &palette : palettes) {
+        QAbstractButton *found = nullptr;
+        for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
+            if (button->accessibleName() == palette.displayName)
+                found = button;
+        ASSERT_TRUE(found) << palette.displayName.toStdString();
+        buttons.append(found);
+    }
+    ASSERT_GE(buttons.size(), 2);
+    for (QAbstractButton *button : buttons)
+        EXPECT_EQ(button->width(), buttons[0]->width()) << button->text().toStdString();
+
+    const int other = palettes[0].id == viewModel->selectedPaletteId() ? 1 : 0;
+    buttons[other]->click();
+    EXPECT_TRUE(waitFor([&] { return viewModel->selectedPaletteId() == palettes[other].id; }));
+    // The sidebar is rebuilt for the new choice: look the button up again.
+    EXPECT_TRUE(waitFor([&] {
+        for (QAbstractButton *button : window->findChildren<QAbstractButton *>())
+            if (button->accessibleName() == palettes[other].displayName)
+                return button->isChecked();
+        return false;
+    }));
+}
+
 } // namespace
 } // namespace snipbrook::test

@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 
 
@@ -213,16 +214,44 @@ const DesktopEntry *DesktopEntryIndex::findLocked(const std::vector<Match> &tier
     return nullptr;
 }
 
+std::vector<DesktopEntry> DesktopEntryIndex::shownEntries(bool rescan)
+{
+    if (rescan) {
+        Scan scan = scanFolders(m_dataDirs, m_localeKeys);
+        std::lock_guard lock(m_mutex);
+        m_scanned = true;
+        ++m_scanCount;
+        m_entries = std::move(scan.entries);
+        m_folderStamps = std::move(scan.folderStamps);
+    }
+    std::lock_guard lock(m_mutex);
+    if (!m_scanned)
+        scanLocked();
+    std::vector<DesktopEntry> shown;
+    shown.reserve(m_entries.size());
+    for (const DesktopEntry &entry : m_entries) {
+        if (entry.isShown)
+            shown.push_back(entry);
+    }
+    return shown;
+}
+
 void DesktopEntryIndex::scanLocked()
 {
+    Scan scan = scanFolders(m_dataDirs, m_localeKeys);
     m_scanned = true;
     ++m_scanCount;
-    m_entries.clear();
-    m_folderStamps.clear();
+    m_entries = std::move(scan.entries);
+    m_folderStamps = std::move(scan.folderStamps);
+}
+
+DesktopEntryIndex::Scan DesktopEntryIndex::scanFolders(const QStringList &dataDirs, const QStringList &localeKeys)
+{
+    Scan scan;
     QSet<QString> seen;
-    for (const QString &dataDir : m_dataDirs) {
+    for (const QString &dataDir : dataDirs) {
         const QString root = QDir(dataDir).absoluteFilePath(QStringLiteral("applications"));
-        m_folderStamps.insert(root, folderStamp(root));
+        scan.folderStamps.insert(root, folderStamp(root));
         if (!QFileInfo(root).isDir())
             continue;
         QStringList files;
@@ -230,7 +259,7 @@ void DesktopEntryIndex::scanLocked()
         while (it.hasNext()) {
             const QString path = it.next();
             if (it.fileInfo().isDir())
-                m_folderStamps.insert(path, folderStamp(path));
+                scan.folderStamps.insert(path, folderStamp(path));
             else if (path.endsWith(desktopSuffix))
                 files.append(path);
         }
@@ -242,10 +271,11 @@ void DesktopEntryIndex::scanLocked()
             if (seen.contains(id))
                 continue;
             seen.insert(id);
-            if (std::optional<DesktopEntry> entry = parseDesktopEntry(path, id, m_localeKeys))
-                m_entries.push_back(std::move(*entry));
+            if (std::optional<DesktopEntry> entry = parseDesktopEntry(path, id, localeKeys))
+                scan.entries.push_back(std::move(*entry));
         }
     }
+    return scan;
 }
 
 bool DesktopEntryIndex::foldersChangedLocked() const

@@ -47,6 +47,9 @@ public:
     // ignoring case.
     std::optional<DesktopEntry> byWindowClass(const QString &instance, const QString &windowClass);
     std::optional<DesktopEntry> byPath(const QString &path);
+    // Every shown entry, in precedence order (one per id). With `rescan` the folders are read
+    // again first, outside the lock, so lookups from other threads do not wait for the disk.
+    std::vector<DesktopEntry> shownEntries(bool rescan = false);
 
     int scanCount() const;
 
@@ -62,6 +65,11 @@ private:
     // The first entry, in precedence order, of the first tier that matches any.
     std::optional<DesktopEntry> find(const std::vector<Match> &tiers);
     const DesktopEntry *findLocked(const std::vector<Match> &tiers) const;
+    struct Scan {
+        std::vector<DesktopEntry> entries;
+        QHash<QString, QPair<qint64, qint64>> folderStamps;
+    };
+    static Scan scanFolders(const QStringList &dataDirs, const QStringList &localeKeys);
     void scanLocked();
     bool foldersChangedLocked() const;
 

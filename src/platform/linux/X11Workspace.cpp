@@ -246,6 +246,29 @@ std::optional<QString> X11Workspace::applicationLocation(const QString &bundleId
     return entry ? std::optional(entry->path) : std::nullopt;
 }
 
+namespace {
+
+InstalledApplication installedFrom(const DesktopEntry &entry)
+{
+    return {entry.id, entry.name.isEmpty() ? entry.id : entry.name, entry.path};
+}
+
+} // namespace
+
+QList<InstalledApplication> X11Workspace::installedApplications(bool rescan) const
+{
+    QList<InstalledApplication> apps;
+    for (const DesktopEntry &entry : m_entries.shownEntries(rescan))
+        apps.append(installedFrom(entry));
+    return apps;
+}
+
+std::optional<InstalledApplication> X11Workspace::installedApplication(const QString &bundleIdentifier) const
+{
+    const std::optional<DesktopEntry> entry = m_entries.byId(bundleIdentifier);
+    return entry ? std::optional(installedFrom(*entry)) : std::nullopt;
+}
+
 QImage X11Workspace::iconForFile(const QString &path) const
 {
     QString icon;

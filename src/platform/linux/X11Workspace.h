@@ -39,6 +39,8 @@ public:
     QList<RunningApplication> runningApplications() const override;
     std::optional<QString> ownBundleIdentifier() const override { return snipbrookBundleIdentifier(); }
     std::optional<QString> applicationLocation(const QString &bundleIdentifier) const override;
+    QList<InstalledApplication> installedApplications(bool rescan) const override;
+    std::optional<InstalledApplication> installedApplication(const QString &bundleIdentifier) const override;
     QImage iconForFile(const QString &path) const override;
 
     DesktopEntryIndex &desktopEntries() const { return m_entries; }
