@@ -6,6 +6,7 @@
 #include "platform/linux/QtTrayIcon.h"
 #include "platform/linux/X11ActiveWindow.h"
 #include "platform/linux/X11GlobalShortcut.h"
+#include "platform/linux/X11KeyCapture.h"
 #include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/linux/XdgAutostart.h"
 #include "system/HotkeyManager.h"
@@ -22,6 +23,8 @@
 #include "ui/MainWindowViewModel.h"
 #include "ui/QuickAccessPanel.h"
 #include "ui/QuickAccessViewModel.h"
+#include "ui/SettingsViewModel.h"
+#include "ui/SettingsWindow.h"
 #include "ui/ApplicationIcon.h"
 #include "ui/StartupFlow.h"
 #include "ui/SymbolIcons.h"
@@ -60,9 +63,10 @@ UpdateManager::Options updateOptions()
 
 // Declared in the order they depend on each other; destroyed the other way round.
 struct DesktopShell::Parts {
-    Parts(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace, const Clock &clock,
+    Parts(ApplicationState &state, Pasteboard &pasteboard, Workspace &workspace, const Clock &clock,
           Preferences &preferences)
-        : preferences(preferences),
+        : workspace(workspace),
+          preferences(preferences),
           autostart(commandLineProgram(), {QStringLiteral("--background")}),
           loginItems(autostart),
           updates(preferences, updateOptions()),
@@ -76,6 +80,7 @@ struct DesktopShell::Parts {
     {
     }
 
+    Workspace &workspace;
     Preferences &preferences;
     XdgAutostart autostart;
     LoginItemManager loginItems;
@@ -96,6 +101,10 @@ struct DesktopShell::Parts {
     MainWindowViewModel mainModel;
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<StartupFlow> startup;
+    // Built when first opened.
+    X11KeyCapture keyCapture;
+    std::unique_ptr<SettingsViewModel> settingsModel;
+    std::unique_ptr<SettingsWindow> settingsWindow;
 };
 
 namespace {
@@ -111,7 +120,7 @@ QString shortcutText(ApplicationState &state, const HotkeyManager &hotkeys)
 
 } // namespace
 
-DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace,
+DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, Workspace &workspace,
                            const Clock &clock, Preferences &preferences, QObject *parent)
     : QObject(parent), m_state(state),
       m_parts(std::make_unique<Parts>(state, pasteboard, workspace, clock, preferences))
@@ -129,6 +138,7 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, cons
         box->show();
     };
     hooks.quit = [] { QCoreApplication::exit(0); };
+    hooks.openSettings = [this] { showSettings(); };
     hooks.showMainWindow = [&p] {
         p.mainWindow->show();
         p.mainWindow->raise();
@@ -248,6 +258,24 @@ void DesktopShell::showMainWindow() { m_parts->menuBar->showMainWindow(); }
 void DesktopShell::hideMainWindow() { m_parts->menuBar->hideMainWindow(); }
 
 bool DesktopShell::isMainWindowVisible() const { return m_parts->mainWindow->isVisible(); }
+
+void DesktopShell::showSettings()
+{
+    Parts &p = *m_parts;
+    if (!p.settingsWindow) {
+        SettingsServices services{m_state.configuration(), p.preferences, p.workspace};
+        services.history = &m_state.clipboard();
+        services.hotkeys = &p.hotkeys;
+        services.loginItems = &p.loginItems;
+        services.updates = &p.updates;
+        services.keyCapture = &p.keyCapture;
+        p.settingsModel = std::make_unique<SettingsViewModel>(services);
+        p.settingsWindow = std::make_unique<SettingsWindow>(*p.settingsModel);
+    }
+    p.settingsWindow->show();
+    p.settingsWindow->raise();
+    p.settingsWindow->activateWindow();
+}
 
 QString DesktopShell::statusLines() const
 {

@@ -19,7 +19,7 @@ class DesktopShell : public QObject {
     Q_OBJECT
 public:
     // The references must outlive the shell.
-    DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace, const Clock &clock,
+    DesktopShell(ApplicationState &state, Pasteboard &pasteboard, Workspace &workspace, const Clock &clock,
                  Preferences &preferences, QObject *parent = nullptr);
     ~DesktopShell() override;
 
@@ -35,6 +35,8 @@ public:
     void showMainWindow();
     void hideMainWindow();
     bool isMainWindowVisible() const;
+    // Opens the settings window (built on first use) in front.
+    void showSettings();
 
     // "Global shortcut: ..." and "Tray: ..." lines for `snipbrook status`.
     QString statusLines() const;

@@ -167,6 +167,12 @@ int runInstance(int argc, char *argv[])
                 ready->hideMainWindow();
             return ready != nullptr;
         };
+        hooks.showSettings = [&desktopShell] {
+            DesktopShell *ready = desktopShell();
+            if (ready)
+                ready->showSettings();
+            return ready != nullptr;
+        };
         hooks.showQuickAccess = [&desktopShell] {
             DesktopShell *ready = desktopShell();
             if (ready)

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QPoint>
 #include <QRect>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -90,6 +91,21 @@ struct Display {
         return owned;
     }
 
+    // Whether another client holds the keyboard (asked by trying to take it, and letting go).
+    bool keyboardGrabbedElsewhere() const
+    {
+        auto *reply = xcb_grab_keyboard_reply(c,
+                                              xcb_grab_keyboard(c, 0, screen()->root, XCB_CURRENT_TIME,
+                                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                              nullptr);
+        const bool grabbed = reply && reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED;
+        if (reply && reply->status == XCB_GRAB_STATUS_SUCCESS)
+            xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        std::free(reply);
+        return grabbed;
+    }
+
     xcb_keycode_t keycode(xcb_keysym_t keysym) const
     {
         const xcb_setup_t *setup = xcb_get_setup(c);
@@ -123,6 +139,12 @@ bool pressShortcut()
 }
 
 bool key(const QString &keys) { return xdotool({QStringLiteral("key"), QStringLiteral("--clearmodifiers"), keys}); }
+
+// A chord held down and let go in reverse order, in two calls, as pressShortcut() does.
+bool pressChord(const QString &down, const QString &up)
+{
+    return xdotool({QStringLiteral("keydown"), down}) && xdotool({QStringLiteral("keyup"), up});
+}
 
 // The tray host of the display, kept for the whole program once started.
 std::unique_ptr<QProcess> trayHost;
@@ -258,9 +280,15 @@ protected:
         ASSERT_TRUE(session.waitForList([](const QJsonArray &items) { return newestContent(items) == "invoice 4471"; }));
     }
 
-    bool waitForPanel(bool shown)
+    bool waitForPanel(bool shown, int timeoutMs = 10000)
     {
-        return waitFor([&] { return (x.shownPanel() != 0) == shown; }, 10000);
+        return waitFor([&] { return (x.shownPanel() != 0) == shown; }, timeoutMs);
+    }
+
+    bool waitForStatus(const QString &line)
+    {
+        return waitFor([&] { return QString::fromUtf8(session.cli({QStringLiteral("status")}).out).contains(line); },
+                       10000);
     }
 
     // Shortcut, query, one row down, Shift+Return.
@@ -382,4 +410,56 @@ TEST_F(QuickAccess, AShortcutHeldByAnotherProgramLeavesThePopupCommandWorking)
     ASSERT_TRUE(key(QStringLiteral("Escape")));
     EXPECT_TRUE(waitForPanel(false));
     EXPECT_TRUE(session.isRunning());
+}
+
+// Where the shortcut recorder sits in the settings window at its default size, from the top-left
+// of its client area: the first row of the "Hotkeys" section, x 214-376, y 100-131.
+const QPoint recorderFieldPoint(290, 115);
+
+// A shortcut recorded in the settings window takes over at once: the new combination opens the
+// panel and the old one no longer does.
+TEST_F(QuickAccess, ShortcutRecordedInSettingsReplacesTheOldOne)
+{
+    ASSERT_TRUE(session.start()) << session.instanceOutput().toStdString();
+    ASSERT_TRUE(waitForStatus(QStringLiteral("Global shortcut: registered (Ctrl+Shift+Space)")));
+    ASSERT_EQ(session.cli({QStringLiteral("settings")}).exitCode, 0);
+    QString window;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto found = runProcess(QStringLiteral("xdotool"),
+                                          {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--name"), QStringLiteral("^Snipbrook Settings$")});
+            window = found && found->exitCode == 0 ? QString::fromLatin1(found->output.split('\n').value(0).trimmed())
+                                                   : QString();
+            return !window.isEmpty();
+        },
+        10000))
+        << session.instanceOutput().toStdString();
+
+    // A click starts the recording, which takes the keyboard; the next chord is the new shortcut.
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                         QString::number(recorderFieldPoint.x()), QString::number(recorderFieldPoint.y()),
+                         QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitFor([&] { return x.keyboardGrabbedElsewhere(); }, 10000)) << session.instanceOutput().toStdString();
+    ASSERT_TRUE(key(QStringLiteral("ctrl+alt+k")));
+    ASSERT_TRUE(waitForStatus(QStringLiteral("Global shortcut: registered (Ctrl+Alt+K)")))
+        << session.cli({QStringLiteral("status")}).out.toStdString() << session.instanceOutput().toStdString();
+    EXPECT_FALSE(x.keyboardGrabbedElsewhere());
+    // Escape closes the window (Space, part of the old chord, would press the focused field).
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    ASSERT_TRUE(waitFor(
+        [] {
+            const auto found = runProcess(QStringLiteral("xdotool"),
+                                          {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--name"), QStringLiteral("^Snipbrook Settings$")});
+            return found && found->exitCode != 0;
+        },
+        10000));
+
+    ASSERT_TRUE(pressShortcut());
+    EXPECT_FALSE(waitForPanel(true, 1500)) << "the old shortcut still opens the panel";
+    ASSERT_TRUE(pressChord(QStringLiteral("ctrl+alt+k"), QStringLiteral("k+alt+ctrl")));
+    EXPECT_TRUE(waitForPanel(true)) << session.instanceOutput().toStdString();
+    ASSERT_TRUE(key(QStringLiteral("Escape")));
+    EXPECT_TRUE(waitForPanel(false));
 }
