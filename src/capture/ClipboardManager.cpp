@@ -55,6 +55,19 @@ QList<QUuid> idsOf(const QList<ClipboardItem> &items)
     return ids;
 }
 
+// The item as the history holds it once the store has its data: a large image without it (the
+// digest its key stands for in its place).
+ClipboardItem heldForm(const ClipboardItem &item, const QString &key)
+{
+    if (item.type != ClipboardItemType::image || item.isContentInStore() || item.content.size() <= largeImageContentBytes)
+        return item;
+    ClipboardItem held = item;
+    held.storedContentDigest = CanonicalContent::imageDigest(key);
+    held.content.clear();
+    held.preview.clear();
+    return held;
+}
+
 } // namespace
 
 // What the pool makes of one snapshot: its size and, when it is within the limit and no secret,
@@ -349,7 +362,8 @@ QFuture<bool> ClipboardManager::addItemWithKey(ClipboardItem item, const QString
         similaritySearchManager().removeItem(older.id);
         m_storage.deleteItem(older.id);
     }
-    similaritySearchManager().addItem(item);
+    // The mirror never reads an image's data: it gets the held form at once.
+    similaritySearchManager().addItem(heldForm(item, key));
     return leaveContentInStoreOnceSaved(m_storage.saveItem(item), {item.id});
 }
 
@@ -376,17 +390,10 @@ void ClipboardManager::leaveContentInStore(const QList<QUuid> &ids)
         if (!row)
             continue; // gone from the history meanwhile
         const ClipboardItem &item = m_history.items().at(*row);
-        if (item.type != ClipboardItemType::image || item.isContentInStore() ||
-            item.content.size() <= largeImageContentBytes)
+        ClipboardItem held = heldForm(item, m_canonicalContent.of(item));
+        if (!held.isContentInStore() || item.isContentInStore())
             continue;
-        ClipboardItem light = item;
-        light.storedContentDigest = CanonicalContent::imageDigest(m_canonicalContent.of(item));
-        light.content.clear();
-        light.preview.clear();
-        m_history.replace(*row, light);
-        // The mirror's copy shares the data too.
-        similaritySearchManager().removeItem(id);
-        similaritySearchManager().addItem(light);
+        m_history.replace(*row, std::move(held));
         changed = true;
     }
     // The views hand their copies (and the data they share) back on the change.
@@ -433,7 +440,10 @@ QFuture<BatchInsertResult> ClipboardManager::addItems(const QList<ClipboardItem>
         similaritySearchManager().removeItem(older.id);
         m_storage.deleteItem(older.id);
     }
-    similaritySearchManager().indexItems(newestFirst.mid(0, m_maxItems));
+    QList<ClipboardItem> mirrored;
+    for (const ClipboardItem &item : newestFirst.mid(0, m_maxItems))
+        mirrored.append(heldForm(item, m_canonicalContent.of(item)));
+    similaritySearchManager().indexItems(mirrored);
     // Stored oldest first, so the store's order (time, then insertion) matches the history's.
     QList<ClipboardItem> oldestFirst(newestFirst.crbegin(), newestFirst.crend());
     return leaveContentInStoreOnceSaved(m_storage.saveItems(oldestFirst), idsOf(newestFirst));
@@ -462,9 +472,11 @@ QFuture<BatchInsertResult> ClipboardManager::importItems(const QList<ClipboardIt
         m_canonicalContent.replace(CanonicalContent::keysOf(merged));
         m_history.reset(std::move(merged));
         historyChanged(true);
-        similaritySearchManager().indexItems(shown);
         // Stored already (or stored before, for the ids skipped).
         leaveContentInStore(idsOf(shown));
+        for (ClipboardItem &item : shown)
+            item = heldForm(item, m_canonicalContent.of(item));
+        similaritySearchManager().indexItems(shown);
         return result;
     });
 }
