@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Snipbrook needs to build, run and test on Debian 12 (only what is missing),
 # fetches the sentence-encoder weights, then configures and builds.
-#   scripts/setup.sh [release|test|bench]   (default: release)
+#   scripts/setup.sh [release|test|bench|package]   (default: release)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -12,10 +12,12 @@ packages=(
   qt6-base-dev
   libicu-dev libsqlite3-dev libeigen3-dev libopenblas-dev
   libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev libxtst-dev
+  libxkbcommon-x11-dev
   libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   openssl npm
   xvfb openbox xclip xdotool dbus dbus-x11 x11-utils fonts-dejavu-core trayer xterm python3-xlib
+  librsvg2-bin desktop-file-utils appstream man-db dpkg-dev file fakeroot
 )
 
 missing=()
@@ -38,7 +40,9 @@ case "$flavour" in
   release) build="$root/build/release"; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNIPBROOK_TESTS=OFF) ;;
   test)    build="$root/build/test";    args=(-DCMAKE_BUILD_TYPE=Debug -DSNIPBROOK_SANITIZE=ON) ;;
   bench)   build="$root/build/bench";   args=(-DCMAKE_BUILD_TYPE=Release -DSNIPBROOK_TESTS=OFF -DSNIPBROOK_BENCH=ON) ;;
-  *) echo "usage: scripts/setup.sh [release|test|bench]" >&2; exit 2 ;;
+  # What the Debian package is made from: installed under /usr.
+  package) build="$root/build/package"; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNIPBROOK_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr) ;;
+  *) echo "usage: scripts/setup.sh [release|test|bench|package]" >&2; exit 2 ;;
 esac
 
 # Model weights go into the build tree's data folder (never into the source tree).

@@ -101,6 +101,10 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
     } else if (command == QLatin1String("status")) {
         reply(CliResponse::ok(m_hooks.statusText ? m_hooks.statusText() : QString()));
     } else if (command == QLatin1String("activate")) {
+        // Started again from the application menu: the user wants to see it. Not so for a start
+        // at login that finds Snipbrook running already.
+        if (!args.value(QLatin1String("background")).toBool() && m_hooks.showMainWindow)
+            m_hooks.showMainWindow();
         reply(CliResponse::ok(QStringLiteral("Snipbrook is already running.")));
     } else if (command == QLatin1String("popup")) {
         if (m_hooks.showQuickAccess && m_hooks.showQuickAccess())
@@ -113,6 +117,11 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
             reply(CliResponse::ok(QString()));
         else
             reply(CliResponse::failed(QStringLiteral("snipbrook: the main window needs an X11 display")));
+    } else if (command == QLatin1String("settings")) {
+        if (m_hooks.showSettings && m_hooks.showSettings())
+            reply(CliResponse::ok(QString()));
+        else
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the settings window needs an X11 display")));
     } else if (command == QLatin1String("quit")) {
         reply(CliResponse::ok(QStringLiteral("Snipbrook is quitting.")));
         if (m_hooks.quit)

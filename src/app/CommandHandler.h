@@ -27,6 +27,8 @@ public:
         // Show or hide the main window; false when there is none (no display).
         std::function<bool()> showMainWindow;
         std::function<bool()> hideMainWindow;
+        // Opens the settings window; false when there is none (no display).
+        std::function<bool()> showSettings;
     };
 
     CommandHandler(ClipboardManager &clipboard, ConfigurationManager &configuration, Hooks hooks,

@@ -189,6 +189,11 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
     const QStringList rest = arguments.mid(1);
     if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help"))
         return PrintAndExit{exitDone, usageText()};
+    if (command == QLatin1String("--background")) {
+        if (!rest.isEmpty())
+            return badUsage(QStringLiteral("--background takes no arguments"));
+        return RunInstance{true};
+    }
     if (command == QLatin1String("--version"))
         return PrintAndExit{exitDone, QStringLiteral("snipbrook ") + QString::fromLatin1(build::version)};
     if (command == QLatin1String("list"))
@@ -211,7 +216,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments, const std::func
         return parseIgnore(rest);
     if (command == QLatin1String("dedupe") || command == QLatin1String("clear") ||
         command == QLatin1String("status") || command == QLatin1String("quit") || command == QLatin1String("popup") ||
-        command == QLatin1String("show") || command == QLatin1String("hide"))
+        command == QLatin1String("show") || command == QLatin1String("hide") ||
+        command == QLatin1String("settings"))
         return parseNoArguments(command, rest);
     return badUsage(QStringLiteral("unknown command '") + command + QStringLiteral("'"));
 }
@@ -251,8 +257,10 @@ QString usageText()
         "                         list, add or remove ignored applications\n"
         "  popup                  open the quick-access panel (bind it to a key of your desktop)\n"
         "  show, hide             show the main window, or hide it to the tray\n"
+        "  settings               open the settings window\n"
         "  status                 counts, file locations, model state, shortcut, tray, version\n"
         "  quit                   stop the running Snipbrook\n"
+        "  --background           start in the tray without showing the main window\n"
         "  --help, --version\n"
         "\n"
         "Exit codes: 0 done, 1 failed, 2 bad usage, 3 Snipbrook is not running.");

@@ -51,7 +51,10 @@ struct CliResponse {
 };
 
 // What the arguments ask for: run as the instance, print something locally, or send a request.
-struct RunInstance {};
+struct RunInstance {
+    // Started at login: straight to the tray, without showing the main window.
+    bool background = false;
+};
 struct PrintAndExit {
     int exitCode;
     QString text;

@@ -7,21 +7,27 @@
 #include "platform/linux/X11ActiveWindow.h"
 #include "platform/linux/X11GlobalShortcut.h"
 #include "platform/linux/XTestKeySynthesizer.h"
+#include "platform/linux/XdgAutostart.h"
 #include "system/HotkeyManager.h"
 #include "system/HotkeyString.h"
+#include "system/LoginItemManager.h"
 #include "system/MenuBarManager.h"
 #include "system/PasteController.h"
-#include "ui/AppMessages.h"
+#include "system/UpdateManager.h"
+#include "BuildInfo.h"
 #include "capture/AppIconCache.h"
+#include "ui/AppMessages.h"
 #include "ui/CardGridView.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowViewModel.h"
 #include "ui/QuickAccessPanel.h"
 #include "ui/QuickAccessViewModel.h"
+#include "ui/ApplicationIcon.h"
 #include "ui/StartupFlow.h"
 #include "ui/SymbolIcons.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHash>
 #include <QImage>
 #include <QCursor>
@@ -30,19 +36,50 @@
 
 namespace snipbrook {
 
+namespace {
+
+// The command line program the autostart entry runs: beside the instance in a build tree, else
+// the installed one.
+QString commandLineProgram()
+{
+    const QString instance = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QString sibling = QFileInfo(instance).absolutePath() + QStringLiteral("/snipbrook");
+    if (QFileInfo(sibling).isExecutable())
+        return sibling;
+    return QString::fromLatin1(build::commandProgram);
+}
+
+UpdateManager::Options updateOptions()
+{
+    UpdateManager::Options options;
+    options.releasesUrl = UpdateManager::configuredReleasesUrl();
+    return options;
+}
+
+} // namespace
+
 // Declared in the order they depend on each other; destroyed the other way round.
 struct DesktopShell::Parts {
-    Parts(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace, const Clock &clock)
-        : appIcons(workspace),
+    Parts(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace, const Clock &clock,
+          Preferences &preferences)
+        : preferences(preferences),
+          autostart(commandLineProgram(), {QStringLiteral("--background")}),
+          loginItems(autostart),
+          updates(preferences, updateOptions()),
+          appIcons(workspace),
           paste(state.clipboard(), pasteboard, keys, activeWindow, notifier),
           quickAccess(state.clipboard(), clock),
           panel(quickAccess, QuickAccessPanel::Options{activeWindow.compositorRunning()}),
-          tray(&symbolIcon),
+          tray([](const QString &symbol) { return symbolIcon(symbol); }, applicationIcon()),
           hotkeys(shortcut, &state.configuration()),
           mainModel(state.clipboard(), state.configuration())
     {
     }
 
+    Preferences &preferences;
+    XdgAutostart autostart;
+    LoginItemManager loginItems;
+    UpdateManager updates;
     AppIconCache appIcons;
     // Applications without an icon are asked once per run, not on every repaint of their cards.
     QHash<QString, QImage> cardIcons;
@@ -75,8 +112,9 @@ QString shortcutText(ApplicationState &state, const HotkeyManager &hotkeys)
 } // namespace
 
 DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace,
-                           const Clock &clock, QObject *parent)
-    : QObject(parent), m_state(state), m_parts(std::make_unique<Parts>(state, pasteboard, workspace, clock))
+                           const Clock &clock, Preferences &preferences, QObject *parent)
+    : QObject(parent), m_state(state),
+      m_parts(std::make_unique<Parts>(state, pasteboard, workspace, clock, preferences))
 {
     Parts &p = *m_parts;
     MenuBarManager::Hooks hooks;
@@ -104,9 +142,7 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, cons
 
     MainWindow::Hooks windowHooks;
     windowHooks.openSettings = [&p] { p.menuBar->openSettings(); };
-    windowHooks.toggleAutoStart = [] {
-        diag(QStringLiteral("ℹ️ Launch at login is not available yet: auto-start unchanged"));
-    };
+    windowHooks.toggleAutoStart = [&p] { p.loginItems.toggleAutoStart(); };
     windowHooks.hideMainWindow = [&p] { p.menuBar->hideMainWindow(); };
     windowHooks.isTrayPresent = [&p] { return p.menuBar->isTrayPresent(); };
     windowHooks.showAbout = [&p] { p.menuBar->showAbout(); };
@@ -171,7 +207,7 @@ void DesktopShell::showQuickAccess()
 
 bool DesktopShell::isQuickAccessVisible() const { return m_parts->panel.isVisible(); }
 
-void DesktopShell::startMainWindow(Preferences &preferences)
+void DesktopShell::startMainWindow(bool startHidden)
 {
     Parts &p = *m_parts;
     if (p.startup)
@@ -197,8 +233,13 @@ void DesktopShell::startMainWindow(Preferences &preferences)
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     };
-    p.startup = std::make_unique<StartupFlow>(preferences, p.keys.isAvailable(), std::move(hooks));
-    p.menuBar->showMainWindow();
+    hooks.enableAutoStart = [&p] { p.loginItems.enableAutoStart(); };
+    hooks.checkForUpdates = [&p] { p.updates.checkForUpdates(false); };
+    p.startup = std::make_unique<StartupFlow>(p.preferences, p.keys.isAvailable(), std::move(hooks));
+    if (startHidden)
+        diag(QStringLiteral("ℹ️ Started at login: the main window stays in the tray"));
+    else
+        p.menuBar->showMainWindow();
     p.startup->run();
 }
 

@@ -18,9 +18,9 @@ class Preferences;
 class DesktopShell : public QObject {
     Q_OBJECT
 public:
-    // Both references must outlive the shell.
+    // The references must outlive the shell.
     DesktopShell(ApplicationState &state, Pasteboard &pasteboard, const Workspace &workspace, const Clock &clock,
-                 QObject *parent = nullptr);
+                 Preferences &preferences, QObject *parent = nullptr);
     ~DesktopShell() override;
 
     // Remembers the window in front, for a paste, and opens the panel: under the tray icon when
@@ -28,9 +28,9 @@ public:
     void showQuickAccess();
     bool isQuickAccessVisible() const;
 
-    // Shows the main window and runs the start-up decisions once (background start, the one-time
-    // messages). `preferences` must outlive the shell.
-    void startMainWindow(Preferences &preferences);
+    // Shows the main window (unless `startHidden`: started at login, straight to the tray) and
+    // runs the start-up decisions once (background start, the one-time messages, the update check).
+    void startMainWindow(bool startHidden = false);
     // Through the tray menu's manager, so its "Show/Hide Main Window" entry stays in step.
     void showMainWindow();
     void hideMainWindow();

@@ -81,6 +81,8 @@ int runInstance(int argc, char *argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(build::version));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Started at login: straight to the tray.
+    const bool startHidden = QCoreApplication::arguments().contains(QStringLiteral("--background"));
     const RuntimeFolder runtimeFolder = RuntimeFolder::claim();
     if (!runtimeFolder.problem.isEmpty()) {
         printText(QStringLiteral("snipbrook: ") + runtimeFolder.problem, stderr);
@@ -98,7 +100,8 @@ int runInstance(int argc, char *argv[])
     if (!lock.isHeld()) {
         // Another instance runs (or is starting): hand the request over instead of opening the
         // same files twice.
-        const auto response = sendToInstance(instance.socket, CliRequest{QStringLiteral("activate"), {}}, 5000);
+        const auto response = sendToInstance(
+            instance.socket, CliRequest{QStringLiteral("activate"), {{QLatin1String("background"), startHidden}}}, 5000);
         printText(response ? response->out : QStringLiteral("Snipbrook is already running."), stdout);
         return exitDone;
     }
@@ -128,8 +131,9 @@ int runInstance(int argc, char *argv[])
         std::unique_ptr<DesktopShell> shell;
         const auto desktopShell = [&]() -> DesktopShell * {
             if (!shell && services.watchesClipboard) {
-                shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance());
-                shell->startMainWindow(preferences);
+                shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance(),
+                                                       preferences);
+                shell->startMainWindow(startHidden);
             }
             return shell.get();
         };

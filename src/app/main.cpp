@@ -58,10 +58,11 @@ QString instanceProgram()
     return QString::fromLatin1(build::instanceProgram);
 }
 
-int becomeInstance(char *argv0)
+int becomeInstance(char *argv0, const RunInstance &run)
 {
     const QByteArray program = QFile::encodeName(instanceProgram());
-    char *arguments[] = {argv0, nullptr};
+    char background[] = "--background";
+    char *arguments[] = {argv0, run.background ? background : nullptr, nullptr};
     ::execv(program.constData(), arguments);
     printText(QStringLiteral("snipbrook: cannot start ") + QString::fromLocal8Bit(program) + QStringLiteral(": ") +
               QString::fromLocal8Bit(std::strerror(errno)),
@@ -83,5 +84,5 @@ int main(int argc, char *argv[])
     }
     if (const auto *request = std::get_if<CliRequest>(&parsed))
         return runClient(*request);
-    return becomeInstance(argv[0]);
+    return becomeInstance(argv[0], std::get<RunInstance>(parsed));
 }

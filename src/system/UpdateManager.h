@@ -9,6 +9,7 @@
 #include <optional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace snipbrook {
 
@@ -40,12 +41,16 @@ public:
     struct Options {
         // The feed; empty when this build has none.
         QUrl releasesUrl;
+        // The running version; empty means this build's (BuildInfo.h).
         QString currentVersion;
         qint64 currentBuild = 1;
-        // Hands a web address to the desktop's browser; true when it was handed over.
+        // Hands a web address to the desktop's browser; true when it was handed over. Unset means
+        // QDesktopServices::openUrl.
         std::function<bool(const QUrl &)> openUrl;
         // The clock (tests move it).
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+        // Added: a check that has not finished in this time fails (tests shorten it).
+        int transferTimeoutMs = 10000;
     };
 
     // `preferences` holds "lastUpdateCheck" and must outlive the manager.
@@ -75,6 +80,11 @@ signals:
     void stateChanged();
 
 private:
+    // Added: one request's bookkeeping and its outcome.
+    struct Check;
+    void finishCheck(Check &check, QNetworkReply *reply);
+    void recordCheckTime();
+
     Preferences &m_preferences;
     Options m_options;
     QNetworkAccessManager *m_network = nullptr;

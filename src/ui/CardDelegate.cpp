@@ -112,17 +112,6 @@ int linesHeight(const QStringList &lines, const QFont &font)
     return lines.isEmpty() ? 0 : int(lines.size() - 1) * metrics.lineSpacing() + metrics.height();
 }
 
-QPixmap tintedIcon(const QString &symbol, const QColor &color, int size, qreal ratio)
-{
-    QPixmap pixmap = symbolIcon(symbol).pixmap(QSize(size, size), ratio);
-    if (pixmap.isNull())
-        return pixmap;
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(QRect(QPoint(0, 0), pixmap.size()), color);
-    return pixmap;
-}
-
 } // namespace
 
 CardDelegate::CardDelegate(ThumbnailCache &thumbnails, AppIconLookup appIcons, QObject *parent)
@@ -203,7 +192,7 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
         painter->setBrush(withAlpha(palette.color(QPalette::Base), 0.85));
         painter->drawEllipse(mark);
         const qreal ratio = painter->device()->devicePixelRatioF();
-        painter->drawPixmap(mark.adjusted(4, 4, -4, -4), tintedIcon(QStringLiteral("heart.fill"), colorForName(QStringLiteral("red")), 14, ratio));
+        painter->drawPixmap(mark.adjusted(4, 4, -4, -4), symbolPixmap(QStringLiteral("heart.fill"), colorForName(QStringLiteral("red")), 14, ratio));
     }
     if (item.id == m_copiedId && m_copiedOpacity > 0)
         paintCopiedBadge(painter, preview, option.font, m_copiedOpacity);
@@ -417,7 +406,7 @@ void CardDelegate::paintCopiedBadge(QPainter *painter, const QRect &preview, con
     painter->drawRoundedRect(QRectF(badge), height / 2.0, height / 2.0);
     const qreal ratio = painter->device()->devicePixelRatioF();
     painter->drawPixmap(QRect(badge.left() + 8, badge.center().y() - iconSize / 2 + 1, iconSize, iconSize),
-                        tintedIcon(QStringLiteral("checkmark.circle.fill"), Qt::white, iconSize, ratio));
+                        symbolPixmap(QStringLiteral("checkmark.circle.fill"), Qt::white, iconSize, ratio));
     painter->setFont(font);
     painter->setPen(Qt::white);
     painter->drawText(badge.adjusted(8 + iconSize + 4, 0, -8, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AppMessages.h"
+#include "ApplicationIcon.h"
 #include "PanelParts.h"
 #include "SymbolIcons.h"
 
@@ -35,26 +36,7 @@ const char *const secondaryProperty = "snipbrookSecondary";
 
 QColor secondaryColor(const QPalette &palette) { return palette.color(QPalette::PlaceholderText); }
 
-// The symbol in one colour, like the monochrome symbols it stands for, when the theme has its
-// symbolic (single-colour) variant. A full-colour icon would turn into a blot when tinted, so
-// without one the icon keeps its own colours.
-QPixmap tintedSymbol(const QString &symbol, const QColor &color, int size, qreal ratio = 1.0)
-{
-    const QString themeName = freedesktopIconName(symbol);
-    const QIcon symbolic = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName + QStringLiteral("-symbolic"));
-    if (symbolic.isNull())
-        return symbolIcon(symbol).pixmap(QSize(size, size), ratio);
-    QPixmap pixmap = symbolic.pixmap(QSize(size, size), ratio);
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), color);
-    return pixmap;
-}
 
-QIcon tintedIcon(const QString &symbol, const QColor &color, int size = 16)
-{
-    return QIcon(tintedSymbol(symbol, color, size));
-}
 
 QLabel *label(const QString &text, QWidget *parent, qreal pointSize = 0, QFont::Weight weight = QFont::Normal,
               bool secondary = true)
@@ -91,7 +73,7 @@ MainWindow::MainWindow(MainWindowViewModel &viewModel, Hooks hooks, QWidget *par
 {
     setWindowTitle(MainWindowViewModel::title());
     setAccessibleName(MainWindowViewModel::title());
-    setWindowIcon(symbolIcon(QStringLiteral("doc.on.clipboard")));
+    setWindowIcon(applicationIcon());
     resize(defaultSize);
     setMinimumSize(minimumContentSize);
 
@@ -284,7 +266,7 @@ void MainWindow::rebuildSidebar()
         }
         for (const Category &category : section.categories) {
             auto *row = new QTreeWidgetItem(header, {category.name});
-            row->setIcon(0, QIcon(tintedSymbol(category.icon, tint, 18, devicePixelRatioF())));
+            row->setIcon(0, QIcon(symbolPixmap(category.icon, tint, 18, devicePixelRatioF())));
             row->setData(0, Qt::UserRole, category.name);
             row->setData(0, Qt::AccessibleTextRole, category.name);
             QFont font = m_categories->font();
@@ -618,21 +600,21 @@ void MainWindow::applyColors()
         each->setPalette(own);
     }
     if (auto *icon = findChild<QLabel *>(QStringLiteral("searchIcon")))
-        icon->setPixmap(tintedSymbol(QStringLiteral("magnifyingglass"), secondary, 16, devicePixelRatioF()));
+        icon->setPixmap(symbolPixmap(QStringLiteral("magnifyingglass"), secondary, 16, devicePixelRatioF()));
     if (auto *icon = findChild<QLabel *>(QStringLiteral("brainIcon")))
-        icon->setPixmap(tintedSymbol(QStringLiteral("brain"), secondary, 12, devicePixelRatioF()));
+        icon->setPixmap(symbolPixmap(QStringLiteral("brain"), secondary, 12, devicePixelRatioF()));
     if (auto *icon = findChild<QLabel *>(QStringLiteral("emptyIcon")))
-        icon->setPixmap(tintedSymbol(QStringLiteral("doc.on.clipboard"), secondary, 48, devicePixelRatioF()));
+        icon->setPixmap(symbolPixmap(QStringLiteral("doc.on.clipboard"), secondary, 48, devicePixelRatioF()));
     if (auto *icon = findChild<QLabel *>(QStringLiteral("noResultsIcon")))
-        icon->setPixmap(tintedSymbol(QStringLiteral("magnifyingglass"), secondary, 48, devicePixelRatioF()));
-    m_statusCheck->setPixmap(tintedSymbol(QStringLiteral("checkmark.circle.fill"), colorForName(QStringLiteral("green")),
+        icon->setPixmap(symbolPixmap(QStringLiteral("magnifyingglass"), secondary, 48, devicePixelRatioF()));
+    m_statusCheck->setPixmap(symbolPixmap(QStringLiteral("checkmark.circle.fill"), colorForName(QStringLiteral("green")),
                                           12, devicePixelRatioF()));
-    m_clear->setIcon(tintedIcon(QStringLiteral("xmark.circle.fill"), secondary, 14));
-    m_optionsToggle->setIcon(tintedIcon(QStringLiteral("slider.horizontal.3"), secondary, 16));
+    m_clear->setIcon(symbolIcon(QStringLiteral("xmark.circle.fill"), secondary, 14));
+    m_optionsToggle->setIcon(symbolIcon(QStringLiteral("slider.horizontal.3"), secondary, 16));
     if (auto *more = findChild<QToolButton *>(QStringLiteral("moreActions")))
-        more->setIcon(tintedIcon(QStringLiteral("ellipsis.circle"), palette.color(QPalette::WindowText), 18));
+        more->setIcon(symbolIcon(QStringLiteral("ellipsis.circle"), palette.color(QPalette::WindowText), 18));
     if (auto *settings = findChild<QPushButton *>(QStringLiteral("settingsButton")))
-        settings->setIcon(tintedIcon(QStringLiteral("gearshape"), secondary, 20));
+        settings->setIcon(symbolIcon(QStringLiteral("gearshape"), secondary, 20));
 }
 
 // ---- Events ----

@@ -46,8 +46,9 @@ protected:
         options.storageStartDelay = std::chrono::milliseconds(0);
         options.timings = {20, 50, 5000};
         state = std::make_unique<ApplicationState>(paths(), services, options);
-        commands = std::make_unique<CommandHandler>(state->clipboard(), state->configuration(),
-                                                    CommandHandler::Hooks{[this] { return state->statusText(); }, {}, {}, {}, {}});
+        CommandHandler::Hooks hooks;
+        hooks.statusText = [this] { return state->statusText(); };
+        commands = std::make_unique<CommandHandler>(state->clipboard(), state->configuration(), hooks);
     }
     void destroy()
     {

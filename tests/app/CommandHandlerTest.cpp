@@ -306,18 +306,31 @@ TEST_F(CommandHandlerTest, JsonListingsCarryTheDataOfImagesHeldInTheStore)
 
 } // namespace
 
-TEST_F(CommandHandlerTest, ShowAndHideReachTheMainWindowAndFailWithoutOne)
+TEST_F(CommandHandlerTest, WindowCommandsReachTheirWindowsAndFailWithoutThem)
 {
     start();
-    EXPECT_EQ(run({QStringLiteral("show")}).exitCode, exitFailed); // no display, no window
-    EXPECT_EQ(run({QStringLiteral("hide")}).exitCode, exitFailed);
+    for (const char *command : {"show", "hide", "settings"}) // no display, no windows
+        EXPECT_EQ(run({QString::fromLatin1(command)}).exitCode, exitFailed) << command;
 
     QStringList calls;
     CommandHandler::Hooks hooks;
     hooks.showMainWindow = [&] { calls.append(QStringLiteral("show")); return true; };
     hooks.hideMainWindow = [&] { calls.append(QStringLiteral("hide")); return true; };
+    hooks.showSettings = [&] { calls.append(QStringLiteral("settings")); return true; };
     commands = std::make_unique<CommandHandler>(state->clipboard(), state->configuration(), hooks);
-    EXPECT_EQ(run({QStringLiteral("show")}).exitCode, exitDone);
-    EXPECT_EQ(run({QStringLiteral("hide")}).exitCode, exitDone);
-    EXPECT_EQ(calls, QStringList({QStringLiteral("show"), QStringLiteral("hide")}));
+    for (const char *command : {"show", "hide", "settings"})
+        EXPECT_EQ(run({QString::fromLatin1(command)}).exitCode, exitDone) << command;
+    EXPECT_EQ(calls, QStringList({QStringLiteral("show"), QStringLiteral("hide"), QStringLiteral("settings")}));
+
+    // Started again from the menu, the running one shows its window; started at login, it does not.
+    calls.clear();
+    const auto activate = [&](bool background) {
+        std::optional<int> exitCode;
+        commands->handle(CliRequest{QStringLiteral("activate"), {{QStringLiteral("background"), background}}},
+                         [&](const CliResponse &response) { exitCode = response.exitCode; });
+        return exitCode;
+    };
+    EXPECT_EQ(activate(false), exitDone);
+    EXPECT_EQ(activate(true), exitDone);
+    EXPECT_EQ(calls, QStringList({QStringLiteral("show")}));
 }

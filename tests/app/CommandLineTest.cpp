@@ -37,6 +37,10 @@ int usageExit(const QStringList &args)
 TEST(CommandLine, NoArgumentsRunsTheInstanceAndHelpVersionPrintLocally)
 {
     EXPECT_TRUE(std::holds_alternative<RunInstance>(parse({})));
+    const auto atLogin = parse({"--background"});
+    ASSERT_TRUE(std::holds_alternative<RunInstance>(atLogin));
+    EXPECT_TRUE(std::get<RunInstance>(atLogin).background);
+    EXPECT_FALSE(std::get<RunInstance>(parse({})).background);
     EXPECT_EQ(usageExit({"--help"}), exitDone);
     const auto version = parse({"--version"});
     EXPECT_TRUE(std::get<PrintAndExit>(version).text.startsWith("snipbrook "));
@@ -113,6 +117,7 @@ TEST(CommandLine, BadUsageIsRejectedBeforeContactingTheInstance)
         {"copy", "1", "2"},      {"delete"},                   {"favorite", "a", "b"},
         {"ignore", "add"},       {"ignore", "drop", "x"},      {"status", "now"},
         {"quit", "--force"},     {"show", "now"},              {"hide", "all"},
+        {"settings", "x"},       {"--background", "x"},
     };
     for (const QStringList &args : bad)
         EXPECT_EQ(usageExit(args), exitBadUsage) << args.join(' ').toStdString();

@@ -6,8 +6,8 @@
 
 namespace snipbrook {
 
-QtTrayIcon::QtTrayIcon(IconLookup icons, QObject *parent)
-    : TrayIcon(parent), m_icons(std::move(icons)), m_contextMenu(std::make_unique<QMenu>()),
+QtTrayIcon::QtTrayIcon(IconLookup icons, QIcon statusIcon, QObject *parent)
+    : TrayIcon(parent), m_icons(std::move(icons)), m_statusIcon(std::move(statusIcon)), m_contextMenu(std::make_unique<QMenu>()),
       m_available(QSystemTrayIcon::isSystemTrayAvailable())
 {
     m_icon.setContextMenu(m_contextMenu.get());
@@ -44,7 +44,7 @@ QString QtTrayIcon::actionText(const QString &title)
 
 void QtTrayIcon::setIcon(const QString &symbol, const QString &description)
 {
-    m_icon.setIcon(m_icons(symbol));
+    m_icon.setIcon(m_statusIcon.isNull() ? m_icons(symbol) : m_statusIcon);
     if (m_icon.toolTip().isEmpty())
         m_icon.setToolTip(description);
 }

@@ -23,7 +23,9 @@ public:
     // Turns a symbol name into an icon (the program's symbol table).
     using IconLookup = std::function<QIcon(const QString &symbol)>;
 
-    explicit QtTrayIcon(IconLookup icons, QObject *parent = nullptr);
+    // `statusIcon`, when given, is what the tray shows whatever symbol the status item names:
+    // the application's own icon.
+    explicit QtTrayIcon(IconLookup icons, QIcon statusIcon = {}, QObject *parent = nullptr);
     ~QtTrayIcon() override;
 
     bool isAvailable() const override { return m_available; }
@@ -47,6 +49,7 @@ private:
     void fill(QMenu &menu, const std::vector<MenuEntry> &entries);
 
     IconLookup m_icons;
+    QIcon m_statusIcon;
     QSystemTrayIcon m_icon;
     std::unique_ptr<QMenu> m_contextMenu;
     MenuModel m_model;

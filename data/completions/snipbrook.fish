@@ -1,0 +1,30 @@
+# fish completion for snipbrook
+set -l commands list search copy add import delete favorite dedupe clear ignore popup show hide settings status quit
+
+complete -c snipbrook -f
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -l background -d 'Start in the tray'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -l help -d 'Print the commands'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -l version -d 'Print the version'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a list -d 'The history, newest first'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a search -d 'Search by meaning or keyword'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a copy -d 'Put an item back on the clipboard'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a add -d 'Record text like a copy'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a import -d 'Record the items of a JSON file'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a delete -d 'Delete an item'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a favorite -d 'Mark or unmark a favourite'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a dedupe -d 'Keep only the newest of duplicates'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a clear -d 'Delete the whole history'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a ignore -d 'Ignored applications'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a popup -d 'Open the quick-access panel'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a show -d 'Show the main window'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a hide -d 'Hide the main window to the tray'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a settings -d 'Open the settings window'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a status -d 'Counts, files, shortcut, tray, version'
+complete -c snipbrook -n "not __fish_seen_subcommand_from $commands" -a quit -d 'Stop the running Snipbrook'
+complete -c snipbrook -n "__fish_seen_subcommand_from list" -l limit -r -d 'At most N items'
+complete -c snipbrook -n "__fish_seen_subcommand_from list" -l category -r -d 'One category'
+complete -c snipbrook -n "__fish_seen_subcommand_from list search" -l json -d 'Print JSON'
+complete -c snipbrook -n "__fish_seen_subcommand_from search" -l keyword -d 'Match words instead of meaning'
+complete -c snipbrook -n "__fish_seen_subcommand_from add" -l lines -d 'One item per line of standard input'
+complete -c snipbrook -n "__fish_seen_subcommand_from import" -F
+complete -c snipbrook -n "__fish_seen_subcommand_from ignore" -a 'add remove'
