@@ -18,6 +18,24 @@
 namespace snipbrook {
 namespace {
 
+// The results with their items' data read back; those whose data could not be read (logged) go.
+QList<SimilaritySearchResult> withItems(const QList<SimilaritySearchResult> &results, const QFuture<QList<ClipboardItem>> &read)
+{
+    QHash<QUuid, ClipboardItem> full;
+    if (read.resultCount() > 0)
+        for (const ClipboardItem &item : read.result())
+            full.insert(item.id, item);
+    QList<SimilaritySearchResult> kept;
+    for (SimilaritySearchResult result : results) {
+        const auto it = full.constFind(result.item.id);
+        if (it == full.constEnd())
+            continue;
+        result.item = *it;
+        kept.append(std::move(result));
+    }
+    return kept;
+}
+
 // Long enough for a search by meaning over a large history on a slow machine.
 constexpr int searchTimeoutMs = 25000;
 // The first load of the history normally takes milliseconds; a legacy import can take longer.
@@ -164,8 +182,14 @@ void CommandHandler::list(const QJsonObject &args, const InstanceServer::Reply &
     QList<ClipboardItem> items = m_clipboard.itemsForCategory(category);
     if (args.contains(QLatin1String("limit")))
         items = items.mid(0, args.value(QLatin1String("limit")).toInt());
-    const bool json = args.value(QLatin1String("json")).toBool();
-    reply(CliResponse::ok(json ? terminalJson(itemsJson(items)) : itemLines(items)));
+    if (!args.value(QLatin1String("json")).toBool()) {
+        reply(CliResponse::ok(itemLines(items)));
+        return;
+    }
+    // JSON carries each image's data, which the history may have left in the store.
+    whenFinished(m_clipboard.withContents(items), this, [reply](const QFuture<QList<ClipboardItem>> &read) {
+        reply(CliResponse::ok(terminalJson(itemsJson(read.resultCount() > 0 ? read.result() : QList<ClipboardItem>{}))));
+    });
 }
 
 void CommandHandler::search(const QJsonObject &args, const InstanceServer::Reply &reply)
@@ -177,12 +201,22 @@ void CommandHandler::search(const QJsonObject &args, const InstanceServer::Reply
     // A search of its own: the published results belong to the views.
     auto answered = std::make_shared<bool>(false);
     whenFinished(m_clipboard.findItems(query, useSemantic), this,
-                 [reply, json, answered](const QFuture<QList<SimilaritySearchResult>> &future) {
+                 [this, reply, json, answered](const QFuture<QList<SimilaritySearchResult>> &future) {
                      if (std::exchange(*answered, true))
                          return;
                      const QList<SimilaritySearchResult> results =
                          future.resultCount() > 0 ? future.result() : QList<SimilaritySearchResult>{};
-                     reply(CliResponse::ok(json ? terminalJson(resultsJson(results)) : resultLines(results)));
+                     if (!json) {
+                         reply(CliResponse::ok(resultLines(results)));
+                         return;
+                     }
+                     QList<ClipboardItem> items;
+                     for (const SimilaritySearchResult &result : results)
+                         items.append(result.item);
+                     whenFinished(m_clipboard.withContents(items), this,
+                                  [reply, results](const QFuture<QList<ClipboardItem>> &read) {
+                                      reply(CliResponse::ok(terminalJson(resultsJson(withItems(results, read)))));
+                                  });
                  });
     QTimer::singleShot(searchTimeoutMs, this, [reply, answered] {
         if (!std::exchange(*answered, true))

@@ -46,6 +46,28 @@ qint64 itemSizeLimitFrom(std::optional<qint64> configured)
     return AppSettings::defaultMaxItemSizeBytes;
 }
 
+QList<QUuid> idsOf(const QList<ClipboardItem> &items)
+{
+    QList<QUuid> ids;
+    ids.reserve(items.size());
+    for (const ClipboardItem &item : items)
+        ids.append(item.id);
+    return ids;
+}
+
+// The item as the history holds it once the store has its data: a large image without it (the
+// digest its key stands for in its place).
+ClipboardItem heldForm(const ClipboardItem &item, const QString &key)
+{
+    if (item.type != ClipboardItemType::image || item.isContentInStore() || item.content.size() <= largeImageContentBytes)
+        return item;
+    ClipboardItem held = item;
+    held.storedContentDigest = CanonicalContent::imageDigest(key);
+    held.content.clear();
+    held.preview.clear();
+    return held;
+}
+
 } // namespace
 
 // What the pool makes of one snapshot: its size and, when it is within the limit and no secret,
@@ -134,7 +156,8 @@ void ClipboardManager::mergeLoadedHistory(LoadedHistory loaded)
     for (const ClipboardItem &item : std::as_const(loaded.items)) {
         if (merged.size() >= m_maxItems)
             break;
-        const QString key = loaded.canonicalKeys.value(item.id, CanonicalContent::keyOf(item.content));
+        const auto known = loaded.canonicalKeys.constFind(item.id);
+        const QString key = known != loaded.canonicalKeys.constEnd() ? *known : CanonicalContent::keyOf(item);
         if (present.contains(item.id) || presentContent.contains({int(item.type), key}))
             continue;
         m_canonicalContent.remember(item.id, key);
@@ -276,7 +299,7 @@ void ClipboardManager::snapshotArrived(quint64 read, std::optional<PasteboardSna
                 return capture;
             capture.result = readClipboardContent(snapshot, source);
             if (capture.result)
-                capture.key = CanonicalContent::keyOf(capture.result->content);
+                capture.key = CanonicalContent::keyOf(capture.result->type, capture.result->content);
             return capture;
         });
     whenFinished(classified, this, [this](const QFuture<Capture> &done) {
@@ -319,7 +342,7 @@ void ClipboardManager::finishRead()
 
 QFuture<bool> ClipboardManager::addItem(const ClipboardItem &item)
 {
-    return addItemWithKey(item, CanonicalContent::keyOf(item.content));
+    return addItemWithKey(item, CanonicalContent::keyOf(item));
 }
 
 QFuture<bool> ClipboardManager::addItemWithKey(ClipboardItem item, const QString &key)
@@ -339,8 +362,43 @@ QFuture<bool> ClipboardManager::addItemWithKey(ClipboardItem item, const QString
         similaritySearchManager().removeItem(older.id);
         m_storage.deleteItem(older.id);
     }
-    similaritySearchManager().addItem(item);
-    return m_storage.saveItem(item);
+    // The mirror never reads an image's data: it gets the held form at once.
+    similaritySearchManager().addItem(heldForm(item, key));
+    return leaveContentInStoreOnceSaved(m_storage.saveItem(item), {item.id});
+}
+
+template <typename T>
+QFuture<T> ClipboardManager::leaveContentInStoreOnceSaved(const QFuture<T> &saved, const QList<QUuid> &ids)
+{
+    return thenOn(this, saved, [this, ids](const T &result) {
+        bool stored = false;
+        if constexpr (std::is_same_v<T, bool>)
+            stored = result;
+        else
+            stored = result.saved;
+        if (stored)
+            leaveContentInStore(ids);
+        return result;
+    });
+}
+
+void ClipboardManager::leaveContentInStore(const QList<QUuid> &ids)
+{
+    bool changed = false;
+    for (const QUuid &id : ids) {
+        const std::optional<qsizetype> row = m_history.rowOf(id);
+        if (!row)
+            continue; // gone from the history meanwhile
+        const ClipboardItem &item = m_history.items().at(*row);
+        ClipboardItem held = heldForm(item, m_canonicalContent.of(item));
+        if (!held.isContentInStore() || item.isContentInStore())
+            continue;
+        m_history.replace(*row, std::move(held));
+        changed = true;
+    }
+    // The views hand their copies (and the data they share) back on the change.
+    if (changed)
+        historyChanged(false);
 }
 
 QFuture<BatchInsertResult> ClipboardManager::addItems(const QList<ClipboardItem> &items)
@@ -350,7 +408,7 @@ QFuture<BatchInsertResult> ClipboardManager::addItems(const QList<ClipboardItem>
     keys.reserve(items.size());
     QHash<DuplicateKey, qsizetype> newest;
     for (qsizetype i = 0; i < items.size(); ++i) {
-        keys.append(CanonicalContent::keyOf(items.at(i).content));
+        keys.append(CanonicalContent::keyOf(items.at(i)));
         newest.insert({int(items.at(i).type), keys.last()}, i);
     }
     QList<qsizetype> added; // indexes into items, newest first
@@ -382,10 +440,13 @@ QFuture<BatchInsertResult> ClipboardManager::addItems(const QList<ClipboardItem>
         similaritySearchManager().removeItem(older.id);
         m_storage.deleteItem(older.id);
     }
-    similaritySearchManager().indexItems(newestFirst.mid(0, m_maxItems));
+    QList<ClipboardItem> mirrored;
+    for (const ClipboardItem &item : newestFirst.mid(0, m_maxItems))
+        mirrored.append(heldForm(item, m_canonicalContent.of(item)));
+    similaritySearchManager().indexItems(mirrored);
     // Stored oldest first, so the store's order (time, then insertion) matches the history's.
     QList<ClipboardItem> oldestFirst(newestFirst.crbegin(), newestFirst.crend());
-    return m_storage.saveItems(oldestFirst);
+    return leaveContentInStoreOnceSaved(m_storage.saveItems(oldestFirst), idsOf(newestFirst));
 }
 
 QFuture<BatchInsertResult> ClipboardManager::importItems(const QList<ClipboardItem> &items)
@@ -411,6 +472,10 @@ QFuture<BatchInsertResult> ClipboardManager::importItems(const QList<ClipboardIt
         m_canonicalContent.replace(CanonicalContent::keysOf(merged));
         m_history.reset(std::move(merged));
         historyChanged(true);
+        // Stored already (or stored before, for the ids skipped).
+        leaveContentInStore(idsOf(shown));
+        for (ClipboardItem &item : shown)
+            item = heldForm(item, m_canonicalContent.of(item));
         similaritySearchManager().indexItems(shown);
         return result;
     });
@@ -470,6 +535,23 @@ std::optional<ClipboardItem> ClipboardManager::itemForText(const QString &text) 
 void ClipboardManager::copyItem(const ClipboardItem &item, std::function<void(bool written)> completion)
 {
     m_isInternalCopy = true;
+    if (item.isContentInStore()) {
+        whenFinished(withContent(item), this, [this, completion = std::move(completion)](
+                                                  const QFuture<std::optional<ClipboardItem>> &read) mutable {
+            const std::optional<ClipboardItem> full = read.resultCount() > 0 ? read.result() : std::nullopt;
+            if (!full) {
+                // The clipboard keeps what it holds: there is nothing right to put there.
+                diag(QStringLiteral("❌ Failed to copy item to clipboard: its stored data could not be read"));
+                m_internalCopyReset.start(m_timings.internalCopyResetMs);
+                if (completion)
+                    completion(false);
+                return;
+            }
+            m_pasteboard.clearContents();
+            completeCopy(*full, writeItemToPasteboard(*full, m_pasteboard), std::move(completion));
+        });
+        return;
+    }
     QMetaObject::invokeMethod(
         this,
         [this, item, completion = std::move(completion)]() mutable {
@@ -531,6 +613,51 @@ std::optional<ClipboardItem> ClipboardManager::findItem(const QUuid &id) const
     return m_storage.loadItem(id);
 }
 
+QFuture<std::optional<ClipboardItem>> ClipboardManager::withContent(const ClipboardItem &item) const
+{
+    if (!item.isContentInStore())
+        return QtFuture::makeReadyFuture(std::optional<ClipboardItem>(item));
+    return m_storage.loadStoredContent(item);
+}
+
+ClipboardManager::ContentLoader ClipboardManager::contentLoader() const
+{
+    return [storage = &m_storage](const ClipboardItem &item) -> std::optional<ClipboardItem> {
+        if (!item.isContentInStore())
+            return item;
+        QFuture<std::optional<ClipboardItem>> read = storage->loadStoredContent(item);
+        read.waitForFinished();
+        return read.resultCount() > 0 ? read.result() : std::nullopt;
+    };
+}
+
+QFuture<QList<ClipboardItem>> ClipboardManager::withContents(const QList<ClipboardItem> &items)
+{
+    QList<QFuture<std::optional<ClipboardItem>>> reads;
+    bool anyInStore = false;
+    for (const ClipboardItem &item : items) {
+        anyInStore |= item.isContentInStore();
+        reads.append(withContent(item));
+    }
+    auto promise = std::make_shared<QPromise<QList<ClipboardItem>>>();
+    promise->start();
+    if (!anyInStore) {
+        promise->addResult(items);
+        promise->finish();
+        return promise->future();
+    }
+    whenAllFinished(reads, this, [promise, reads] {
+        QList<ClipboardItem> full;
+        full.reserve(reads.size());
+        for (const QFuture<std::optional<ClipboardItem>> &read : reads)
+            if (read.resultCount() > 0 && read.result())
+                full.append(*read.result());
+        promise->addResult(full);
+        promise->finish();
+    });
+    return promise->future();
+}
+
 QFuture<bool> ClipboardManager::toggleFavorite(const QUuid &id)
 {
     const std::optional<qsizetype> row = m_history.rowOf(id);
@@ -575,7 +702,7 @@ QFuture<int> ClipboardManager::removeDuplicates()
         QSet<DuplicateKey> storedSeen;
         QList<QUuid> duplicates;
         for (const ClipboardItem &item : storage->loadItems(std::nullopt)) {
-            DuplicateKey key{int(item.type), CanonicalContent::keyOf(item.content)};
+            DuplicateKey key{int(item.type), CanonicalContent::keyOf(item)};
             if (storedSeen.contains(key))
                 duplicates.append(item.id);
             else

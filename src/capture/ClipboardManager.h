@@ -127,8 +127,19 @@ public:
     bool restoreNewestItemToClipboard();
 
     // The item with this id: from the history, else from storage (items older than the history
-    // holds stay stored and searchable).
+    // holds stay stored and searchable). A history item may have its content in the store.
     std::optional<ClipboardItem> findItem(const QUuid &id) const;
+
+    // The item with its content: at once when it has it, else read from storage off the calling
+    // thread (large images in the history leave their data there). Nothing, with a log line, when
+    // that read fails. Safe on any thread.
+    QFuture<std::optional<ClipboardItem>> withContent(const ClipboardItem &item) const;
+    // The same for work on a pool thread, waiting for the read: never call it on the main thread
+    // (the store may need that thread). It uses only the storage, which outlives the manager.
+    using ContentLoader = std::function<std::optional<ClipboardItem>(const ClipboardItem &)>;
+    ContentLoader contentLoader() const;
+    // withContent for many items, in their order; the ones whose read failed are left out.
+    QFuture<QList<ClipboardItem>> withContents(const QList<ClipboardItem> &items);
 
     QFuture<bool> deleteItem(const QUuid &id);
     QFuture<bool> toggleFavorite(const QUuid &id);
@@ -174,6 +185,10 @@ private:
     ClipboardItem newItem(const ClipboardContentResult &result) const;
     // addItem with the content's canonical key already worked out.
     QFuture<bool> addItemWithKey(ClipboardItem item, const QString &key);
+    // Once storage holds them, the history keeps these items' large images without their data.
+    template <typename T>
+    QFuture<T> leaveContentInStoreOnceSaved(const QFuture<T> &saved, const QList<QUuid> &ids);
+    void leaveContentInStore(const QList<QUuid> &ids);
     void completeCopy(const ClipboardItem &item, const std::optional<ClipboardCopyError> &error,
                       std::function<void(bool written)> completion);
     void publishSearch(quint64 generation, QList<SimilaritySearchResult> results);

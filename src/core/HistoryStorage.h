@@ -30,8 +30,13 @@ public:
     // Finishes when isInitialized turns true.
     virtual QFuture<void> initialized() const = 0;
 
-    // Newest first; without a limit, every item.
+    // Newest first; without a limit, every item. As the history holds them: large images come
+    // without their data (isContentInStore), which loadStoredContent gives back. Read off the main
+    // thread; the caller waits.
     virtual QList<ClipboardItem> loadItems(std::optional<int> limit) = 0;
+    // The item with its content and preview as stored, read off the calling thread (safe on any
+    // thread). Nothing, with a log line, when the record is gone or cannot be read.
+    virtual QFuture<std::optional<ClipboardItem>> loadStoredContent(const ClipboardItem &item) = 0;
     virtual QList<ClipboardItem> searchItems(const QString &query) = 0;
     virtual QList<ClipboardItem> loadFavoriteItems() = 0;
     virtual std::optional<ClipboardItem> loadItem(const QUuid &id) = 0;

@@ -5,9 +5,21 @@
 #include "UnicodeText.h"
 #include "Uuid.h"
 
+#include <QCryptographicHash>
+
 namespace snipbrook {
 
-bool ClipboardItem::hasNonBlankContent() const { return !trimWhitespaceAndNewlines(content).isEmpty(); }
+bool ClipboardItem::hasNonBlankContent() const
+{
+    return isContentInStore() || !trimWhitespaceAndNewlines(content).isEmpty();
+}
+
+QByteArray contentDigest(QByteArrayView utf8Content)
+{
+    // Collision-resistant, since equal digests make one image replace another, and about as
+    // quick as SHA-1 here.
+    return QCryptographicHash::hash(utf8Content, QCryptographicHash::Blake2b_256);
+}
 
 QJsonObject ClipboardItem::toJson() const
 {

@@ -24,6 +24,7 @@ ClipboardItemEntity itemEntityFrom(const ClipboardItem &item)
     entity.type = rawValue(item.type);
     entity.content = item.content;
     entity.preview = item.preview;
+    entity.contentDigest = item.storedContentDigest;
     if (item.timestamp.isValid())
         entity.timestamp = item.timestamp;
     entity.isFavorite = item.isFavorite;

@@ -36,6 +36,9 @@ struct ClipboardItemEntity {
     std::optional<QString> type; // a ClipboardItemType raw value, or whatever the store holds
     std::optional<QString> content;
     std::optional<QString> preview;
+    // Set when the read left a large image's content and preview out (both empty then): the
+    // digest of the stored content. Such a record is never written back.
+    QByteArray contentDigest;
     std::optional<QDateTime> timestamp;
     bool isFavorite = false;
     std::optional<ClipboardMetadataEntity> metadata;

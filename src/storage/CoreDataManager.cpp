@@ -82,6 +82,7 @@ void CoreDataManager::openStore()
                 scheduleCheckpoint();
         });
         m_state = StoreState::open;
+        m_opened = true;
         diag(QStringLiteral("✅ Core Data stack initialized successfully"));
         return;
     } catch (const ForeignItemStoreError &error) {
@@ -465,6 +466,49 @@ std::optional<ClipboardItemEntity> CoreDataManager::fetchItemEntity(const QUuid 
     });
 }
 
+QList<ClipboardItemEntity> CoreDataManager::fetchHistoryItems(int limit)
+{
+    // The background connection needs the tables, so the store is opened (once) first.
+    const bool storeReady = onOwnerThread([this] {
+        if (m_state == StoreState::closed)
+            openStore();
+        return m_state == StoreState::open;
+    });
+    const QFuture<QList<ClipboardItemEntity>> read = runOnPool(m_batchPool, [this, limit, storeReady] {
+        return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch limited clipboard items: "), [&] {
+            if (!storeReady)
+                throwUnavailable();
+            return itemRecords::newestForHistory(backgroundDatabase(), limit);
+        });
+    });
+    return read.result();
+}
+
+QFuture<std::optional<ClipboardItem>> CoreDataManager::fetchStoredContent(const ClipboardItem &item)
+{
+    return runOnPool(m_batchPool, [this, item]() -> std::optional<ClipboardItem> {
+        const QString id = uuidString(item.id);
+        const auto record = readOrLog<std::optional<ClipboardItemEntity>>(
+            QStringLiteral("❌ Failed to read the stored data of clipboard item ") + id + QStringLiteral(": "), [&] {
+                if (!m_opened)
+                    throwUnavailable();
+                return itemRecords::find(backgroundDatabase(), item.id);
+            });
+        if (!record || !record->content || !record->preview) {
+            if (!record)
+                diag(QStringLiteral("❌ The stored data of clipboard item ") + id + QStringLiteral(" is missing"));
+            else
+                diag(QStringLiteral("❌ The stored record of clipboard item ") + id + QStringLiteral(" has no content"));
+            return std::nullopt;
+        }
+        ClipboardItem full = item;
+        full.content = *record->content;
+        full.preview = *record->preview;
+        full.storedContentDigest.clear();
+        return full;
+    });
+}
+
 QList<ClipboardItemEntity> CoreDataManager::searchItems(const QString &query)
 {
     // Folded on the caller's thread: only the lookup needs the main connection.
@@ -546,6 +590,7 @@ ClipboardItem CoreDataManager::makeClipboardItem(const ClipboardItemEntity &reco
     item.type = clipboardItemTypeFromRaw(*record.type).value_or(ClipboardItemType::text);
     item.content = *record.content;
     item.preview = *record.preview;
+    item.storedContentDigest = record.contentDigest;
     item.timestamp = *record.timestamp;
     if (record.metadata)
         item.metadata = metadataFrom(*record.metadata);

@@ -4,6 +4,7 @@
 
 #include "core/HistoryStorage.h"
 
+#include <QFuture>
 #include <QList>
 #include <QObject>
 #include <QThread>
@@ -71,6 +72,14 @@ public:
     // limit 0 (or less) means no limit.
     QList<ClipboardItemEntity> fetchRecentItems(int limit);
     std::optional<ClipboardItemEntity> fetchItemEntity(const QUuid &id);
+    // The newest records as the history holds them (limit 0 or less: every record): images larger
+    // than largeImageContentBytes come without content and preview, with their digest instead.
+    // Read on the background connection, so neither the read nor the hashing holds the owner's
+    // thread; the caller waits. Nothing on failure (logged).
+    QList<ClipboardItemEntity> fetchHistoryItems(int limit);
+    // The item with the stored content and preview put back, read on the background connection;
+    // safe on any thread. Nothing when the record is gone or the read failed (both logged).
+    QFuture<std::optional<ClipboardItem>> fetchStoredContent(const ClipboardItem &item);
     // Items other than images whose content or preview contains the query, ignoring case and
     // diacritics; every other character (%, _, quotes) matches itself. An empty query finds nothing.
     QList<ClipboardItemEntity> searchItems(const QString &query);
@@ -148,6 +157,8 @@ private:
     const FatalErrorHandler m_onFatalError;
 
     StoreState m_state = StoreState::closed;
+    // Set once the store opened: other threads may then use the background connection.
+    std::atomic_bool m_opened = false;
     std::unique_ptr<SqliteDatabase> m_database;
 
     std::map<qint64, ClipboardItemEntity> m_pendingUpdates;

@@ -86,7 +86,7 @@ QList<ClipboardItem> HybridDataManager::items(const QList<ClipboardItemEntity> &
 
 QList<ClipboardItem> HybridDataManager::loadItems(std::optional<int> limit)
 {
-    return items(limit ? m_coreDataManager.fetchRecentItems(*limit) : m_coreDataManager.fetchAllItems());
+    return items(m_coreDataManager.fetchHistoryItems(limit.value_or(0)));
 }
 
 QList<ClipboardItem> HybridDataManager::searchItems(const QString &query)
@@ -102,6 +102,11 @@ std::optional<ClipboardItem> HybridDataManager::loadItem(const QUuid &id)
     if (!record)
         return std::nullopt;
     return CoreDataManager::makeClipboardItem(*record);
+}
+
+QFuture<std::optional<ClipboardItem>> HybridDataManager::loadStoredContent(const ClipboardItem &item)
+{
+    return m_coreDataManager.fetchStoredContent(item);
 }
 
 QFuture<BatchInsertResult> HybridDataManager::insertInBackground(const QList<ClipboardItem> &items)
@@ -152,8 +157,10 @@ QFuture<bool> HybridDataManager::updateItem(const ClipboardItem &item)
     std::optional<ClipboardItemEntity> record = m_coreDataManager.fetchItemEntity(item.id);
     bool stored = false;
     if (record) {
-        record->content = item.content;
-        record->preview = item.preview;
+        if (!item.isContentInStore()) {
+            record->content = item.content;
+            record->preview = item.preview;
+        }
         record->isFavorite = item.isFavorite;
         record->type = rawValue(item.type);
         record->timestamp = item.timestamp;

@@ -57,12 +57,14 @@ public:
     QList<ClipboardItem> searchItems(const QString &query) override;
     QList<ClipboardItem> loadFavoriteItems() override;
     std::optional<ClipboardItem> loadItem(const QUuid &id) override;
+    QFuture<std::optional<ClipboardItem>> loadStoredContent(const ClipboardItem &item) override;
 
     // Stores the item, then indexes it; an item the store refuses is not indexed.
     QFuture<bool> saveItem(const ClipboardItem &item) override;
     QFuture<BatchInsertResult> saveItems(const QList<ClipboardItem> &items) override;
     // Overwrites the stored record (if any) and re-indexes the item; false when no record was
-    // stored or the store could not write it.
+    // stored or the store could not write it. An item whose content is in the store keeps the
+    // stored content and preview.
     QFuture<bool> updateItem(const ClipboardItem &item) override;
     // False only when the store could not delete a stored record.
     QFuture<bool> deleteItem(const QUuid &id) override;

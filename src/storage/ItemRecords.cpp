@@ -6,6 +6,8 @@
 #include "model/UnicodeText.h"
 #include "model/Uuid.h"
 
+#include <sqlite3.h>
+
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -60,16 +62,28 @@ private:
     std::unordered_map<std::string, QString, Hash, std::equal_to<>> m_texts;
 };
 
-ClipboardItemEntity readEntity(const SqliteStatement &row, RepeatedTexts &repeated)
+// What a read does with the data of large images.
+enum class ImageData { read, leftOut };
+
+ClipboardItemEntity readEntity(const SqliteStatement &row, RepeatedTexts &repeated, ImageData images = ImageData::read)
 {
     ClipboardItemEntity entity;
     entity.recordId = row.int64(0);
     if (const auto idText = row.optionalText(1))
         entity.id = parseUuid(*idText);
     entity.type = repeated.read(row, 2);
-    entity.content = row.optionalText(3);
-    // Stored once: a missing preview is the content itself (and shares its text).
-    entity.preview = row.isNull(4) ? entity.content : row.optionalText(4);
+    if (images == ImageData::leftOut && entity.type == imageType && !row.isNull(3) &&
+        qsizetype(row.utf8(3).size()) > largeImageContentBytes) {
+        // Hashed straight from the store's UTF-8 text: the picture is never copied into memory.
+        const std::string_view stored = row.utf8(3);
+        entity.contentDigest = contentDigest(QByteArrayView(stored.data(), qsizetype(stored.size())));
+        entity.content = QString();
+        entity.preview = QString();
+    } else {
+        entity.content = row.optionalText(3);
+        // Stored once: a missing preview is the content itself (and shares its text).
+        entity.preview = row.isNull(4) ? entity.content : row.optionalText(4);
+    }
     entity.timestamp = readTimestamp(row, 5);
     entity.isFavorite = row.int64(6) != 0;
     if (!row.isNull(7)) {
@@ -90,12 +104,12 @@ ClipboardItemEntity readEntity(const SqliteStatement &row, RepeatedTexts &repeat
     return entity;
 }
 
-QList<ClipboardItemEntity> readAll(SqliteStatement &statement)
+QList<ClipboardItemEntity> readAll(SqliteStatement &statement, ImageData images = ImageData::read)
 {
     QList<ClipboardItemEntity> entities;
     RepeatedTexts repeated;
     while (statement.step())
-        entities.append(readEntity(statement, repeated));
+        entities.append(readEntity(statement, repeated, images));
     return entities;
 }
 
@@ -122,6 +136,9 @@ std::optional<QString> storedPreview(const ClipboardItemEntity &entity)
 // Binds the item columns in the order of the INSERT and UPDATE statements below, from `first` on.
 void bindItemColumns(SqliteStatement &statement, int first, const ClipboardItemEntity &entity)
 {
+    // Writing it would replace the stored picture with nothing.
+    if (!entity.contentDigest.isEmpty())
+        throw SqliteError(SQLITE_MISUSE, QStringLiteral("a record read without its image data cannot be written"));
     if (entity.id)
         statement.bind(first, uuidString(*entity.id));
     else
@@ -184,6 +201,13 @@ QList<ClipboardItemEntity> newest(SqliteDatabase &db, qint64 limit)
     auto statement = db.query(SELECT_ITEMS NEWEST_FIRST " LIMIT ?1");
     statement->bind(1, limit > 0 ? limit : qint64(-1));
     return readAll(*statement);
+}
+
+QList<ClipboardItemEntity> newestForHistory(SqliteDatabase &db, qint64 limit)
+{
+    auto statement = db.query(SELECT_ITEMS NEWEST_FIRST " LIMIT ?1");
+    statement->bind(1, limit > 0 ? limit : qint64(-1));
+    return readAll(*statement, ImageData::leftOut);
 }
 
 QList<ClipboardItemEntity> favorites(SqliteDatabase &db)

@@ -16,6 +16,9 @@ namespace itemRecords {
 std::optional<ClipboardItemEntity> find(SqliteDatabase &db, const QUuid &id);
 // limit 0 (or less) means every record.
 QList<ClipboardItemEntity> newest(SqliteDatabase &db, qint64 limit);
+// The same, with the content and preview of images larger than largeImageContentBytes left out
+// (the entity's contentDigest says so): what the history holds.
+QList<ClipboardItemEntity> newestForHistory(SqliteDatabase &db, qint64 limit);
 QList<ClipboardItemEntity> favorites(SqliteDatabase &db);
 // The ids of every record (records without a readable id are left out), in no particular order.
 QList<QUuid> ids(SqliteDatabase &db);

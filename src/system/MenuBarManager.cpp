@@ -267,8 +267,11 @@ MenuEntry MenuBarManager::itemEntry(const ClipboardItem &item)
 void MenuBarManager::requestThumbnail(const ClipboardItem &item)
 {
     m_thumbnails.insert(item.id, QImage());
-    const QFuture<QImage> decoded = runOnPool(*QThreadPool::globalInstance(),
-                                              [item] { return itemThumbnail(item, QSize(thumbnailSize, thumbnailSize)); });
+    const QFuture<QImage> decoded =
+        runOnPool(*QThreadPool::globalInstance(), [item, load = m_clipboard.contentLoader()] {
+            const std::optional<ClipboardItem> full = load(item);
+            return full ? itemThumbnail(*full, QSize(thumbnailSize, thumbnailSize)) : QImage();
+        });
     whenFinished(decoded, this, [this, id = item.id](const QFuture<QImage> &done) {
         const auto it = m_thumbnails.find(id);
         if (it == m_thumbnails.end()) // the item left the menu meanwhile

@@ -22,7 +22,8 @@ bool sameText(const QString &a, const QString &b)
 bool sameCard(const ClipboardItem &a, const ClipboardItem &b)
 {
     return a.id == b.id && a.isFavorite == b.isFavorite && a.type == b.type && a.timestamp == b.timestamp
-        && sameText(a.content, b.content) && sameText(a.preview, b.preview) && a.metadata == b.metadata;
+        && sameText(a.content, b.content) && sameText(a.preview, b.preview) && a.metadata == b.metadata
+        && a.storedContentDigest == b.storedContentDigest;
 }
 
 } // namespace

@@ -29,6 +29,7 @@ CardGridView::CardGridView(ClipboardManager &clipboard, Options options, QWidget
 {
     m_model = new CardGridModel(options.now, this);
     m_thumbnails = new ThumbnailCache(options.thumbnailBytes, this);
+    m_thumbnails->setContentLoader(clipboard.contentLoader());
     m_delegate = new CardDelegate(*m_thumbnails, options.appIcon, this);
     setModel(m_model);
     setItemDelegate(m_delegate);

@@ -62,6 +62,7 @@ QuickAccessPanel::QuickAccessPanel(QuickAccessViewModel &viewModel, Options opti
 
     m_model = new QuickAccessListModel(m_viewModel, this);
     m_delegate = new QuickAccessRowDelegate(this);
+    m_delegate->setContentSource([viewModel = &m_viewModel](const ClipboardItem &item) { return viewModel->withContent(item); });
     m_list = new QListView(this);
     m_list->setAccessibleName(QStringLiteral("Clipboard history"));
     m_list->setModel(m_model);
@@ -90,6 +91,7 @@ QuickAccessPanel::QuickAccessPanel(QuickAccessViewModel &viewModel, Options opti
 
     buildContextMenu();
 
+    connect(m_delegate, &QuickAccessRowDelegate::thumbnailReady, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(m_delegate, &QuickAccessRowDelegate::rowClicked, &m_viewModel, &QuickAccessViewModel::activateRow);
     connect(m_delegate, &QuickAccessRowDelegate::pasteClicked, &m_viewModel, &QuickAccessViewModel::pasteRow);
     connect(m_delegate, &QuickAccessRowDelegate::deleteClicked, &m_viewModel, &QuickAccessViewModel::deleteRow);

@@ -5,6 +5,7 @@
 #include "QuickAccessViewModel.h"
 
 #include "config/ColorNames.h"
+#include "core/Async.h"
 #include "model/ClipboardItem.h"
 #include "model/Diagnostics.h"
 
@@ -186,6 +187,27 @@ QPixmap QuickAccessRowDelegate::thumbnail(const ClipboardItem &item, qreal devic
 {
     if (QPixmap *cached = m_thumbnails.object(item.id))
         return *cached;
+    if (!item.isContentInStore())
+        return decodeThumbnail(item, devicePixelRatio);
+    if (!m_contentSource || m_reading.contains(item.id))
+        return {};
+    m_reading.insert(item.id);
+    auto *self = const_cast<QuickAccessRowDelegate *>(this);
+    whenFinished(m_contentSource(item), self,
+                 [self, id = item.id, devicePixelRatio](const QFuture<std::optional<ClipboardItem>> &read) {
+                     self->m_reading.remove(id);
+                     const std::optional<ClipboardItem> full = read.resultCount() > 0 ? read.result() : std::nullopt;
+                     if (full)
+                         self->decodeThumbnail(*full, devicePixelRatio);
+                     else // logged by the read; the placeholder stays
+                         self->m_thumbnails.insert(id, new QPixmap());
+                     emit self->thumbnailReady();
+                 });
+    return {};
+}
+
+QPixmap QuickAccessRowDelegate::decodeThumbnail(const ClipboardItem &item, qreal devicePixelRatio) const
+{
     QByteArray bytes = QByteArray::fromBase64(item.content.toLatin1());
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer);

@@ -277,4 +277,9 @@ QString QuickAccessViewModel::relativeTime(const ClipboardItem &item) const
     return relativeTimeText(item.timestamp, m_clock.now());
 }
 
+QFuture<std::optional<ClipboardItem>> QuickAccessViewModel::withContent(const ClipboardItem &item) const
+{
+    return m_clipboard.withContent(item);
+}
+
 } // namespace snipbrook

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 
 #include <QList>
+#include <QFuture>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -47,6 +48,8 @@ public:
     void hidden();
 
     const QList<ClipboardItem> &displayedItems() const { return m_displayed; }
+    // The item with its data, read from the store off the main thread for a large image.
+    QFuture<std::optional<ClipboardItem>> withContent(const ClipboardItem &item) const;
     int selectedIndex() const { return m_selectedIndex; }
     void setSelectedIndex(int index);
     // The highlighted item, if the highlight is on a row.

@@ -59,7 +59,12 @@ void ThumbnailCache::startNext()
         return;
     const Request next = m_queue.takeLast();
     m_decoding = true;
-    const QFuture<QImage> decoded = runOnPool(m_pool, [item = next.item, size = next.size] { return itemThumbnail(item, size); });
+    const QFuture<QImage> decoded = runOnPool(m_pool, [item = next.item, size = next.size, load = m_contentLoader] {
+        if (!item.isContentInStore() || !load)
+            return itemThumbnail(item, size);
+        const std::optional<ClipboardItem> full = load(item);
+        return full ? itemThumbnail(*full, size) : QImage();
+    });
     whenFinished(decoded, this, [this, id = next.item.id, size = next.size](const QFuture<QImage> &done) {
         finished(id, size, done.resultCount() > 0 ? done.result() : QImage());
     });

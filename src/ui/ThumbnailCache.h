@@ -11,6 +11,9 @@
 #include <QThreadPool>
 #include <QUuid>
 
+#include <functional>
+#include <optional>
+
 namespace snipbrook {
 
 // Image items' thumbnails for the cards, decoded once off the main thread at the size a card draws
@@ -24,8 +27,15 @@ class ThumbnailCache : public QObject {
 public:
     static constexpr qsizetype defaultMaxBytes = 48 * 1024 * 1024;
 
+    // Gives an item whose data is in the store its content, on the decoding thread (waiting is
+    // fine there); nothing when that fails. ClipboardManager::contentLoader is one.
+    using ContentLoader = std::function<std::optional<ClipboardItem>(const ClipboardItem &)>;
+
     explicit ThumbnailCache(qsizetype maxBytes = defaultMaxBytes, QObject *parent = nullptr);
     ~ThumbnailCache() override;
+
+    // Without one, items are decoded from the data they hold.
+    void setContentLoader(ContentLoader loader) { m_contentLoader = std::move(loader); }
 
     // The thumbnail (device pixels `pixelSize`, the picture centred and its aspect kept); a null
     // image while it decodes and for data that is not a picture. Starts the decode when needed.
@@ -58,6 +68,7 @@ private:
     QList<Request> m_queue; // served newest first
     QSet<QUuid> m_pending;  // queued or decoding
     bool m_decoding = false;
+    ContentLoader m_contentLoader;
     QThreadPool m_pool;
 };
 

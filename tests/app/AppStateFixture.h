@@ -64,7 +64,7 @@ protected:
         QList<ClipboardItem> items;
         for (int i = 0; i < count; ++i)
             items.append({QUuid::createUuid(), ClipboardItemType::text, QStringLiteral("%1 %2").arg(prefix).arg(i),
-                          QStringLiteral("%1 %2").arg(prefix).arg(i), clock.now().addSecs(i - count), {}, false});
+                          QStringLiteral("%1 %2").arg(prefix).arg(i), clock.now().addSecs(i - count), {}, false, {}});
         bool done = false;
         store.batchInsertItems(items, [&](const BatchInsertResult &) { done = true; });
         ASSERT_TRUE(waitFor([&] { return done; }));

@@ -57,7 +57,7 @@ TEST_F(ApplicationStateTest, StatusSaysTheStorageIsFailingWhileWritesFail)
     create();
     ASSERT_TRUE(waitFor([&] { return state->storage().isInitialized(); }));
     ClipboardItem large{QUuid::createUuid(), ClipboardItemType::text, QStringLiteral("no room ").repeated(30000),
-                        QStringLiteral("no room"), clock.now(), {}, false};
+                        QStringLiteral("no room"), clock.now(), {}, false, {}};
     QFuture<bool> saved = state->storage().saveItem(large);
     ASSERT_TRUE(waitFor([&] { return saved.isFinished(); }));
     EXPECT_FALSE(saved.result());

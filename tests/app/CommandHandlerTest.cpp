@@ -96,7 +96,7 @@ TEST_F(CommandHandlerTest, DedupeAndClearReportWhatTheyDid)
     start();
     add(QStringLiteral("twice"));
     state->clipboard().addItem({QUuid::createUuid(), ClipboardItemType::code, QStringLiteral("twice"),
-                                QStringLiteral("twice"), clock.now(), {}, false}); // another kind: no duplicate
+                                QStringLiteral("twice"), clock.now(), {}, false, {}}); // another kind: no duplicate
     EXPECT_EQ(run({QStringLiteral("dedupe")}).out, QStringLiteral("Removed 0 duplicate items."));
     EXPECT_EQ(listedIds().size(), 2);
 
@@ -249,7 +249,7 @@ TEST_F(CommandHandlerTest, ImportTakesWhatItCanAndSaysWhatItSkipped)
 {
     start();
     const auto itemJson = [&](const QString &content, qint64 secondsAgo, QUuid id = QUuid::createUuid()) {
-        return ClipboardItem{id, ClipboardItemType::text, content, content, clock.now().addSecs(-secondsAgo), {}, false}.toJson();
+        return ClipboardItem{id, ClipboardItemType::text, content, content, clock.now().addSecs(-secondsAgo), {}, false, {}}.toJson();
     };
     const QUuid repeated = QUuid::createUuid();
     QJsonArray array{itemJson(QStringLiteral("imported older"), 7200), itemJson(QStringLiteral("imported newer"), 60, repeated),
@@ -281,6 +281,27 @@ TEST_F(CommandHandlerTest, ImportTakesWhatItCanAndSaysWhatItSkipped)
     EXPECT_EQ(run({QStringLiteral("import"), path}).exitCode, exitFailed);
     EXPECT_EQ(run({QStringLiteral("import"), folder.filePath(QStringLiteral("missing.json"))}).exitCode, exitFailed);
     EXPECT_EQ(state->storage().loadItems(std::nullopt).size(), 3) << "nothing half-imported";
+}
+
+// The history keeps an imported large image without its data; JSON output still carries it.
+TEST_F(CommandHandlerTest, JsonListingsCarryTheDataOfImagesHeldInTheStore)
+{
+    start();
+    const QString data = QString::fromLatin1(QByteArray(30000, '\x7f').toBase64());
+    const ClipboardItem image{QUuid::createUuid(), ClipboardItemType::image, data, data, clock.now().addSecs(-5), {}, false, {}};
+    const QString path = folder.filePath(QStringLiteral("image.json"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(QJsonArray{image.toJson()}).toJson());
+    }
+    ASSERT_EQ(run({QStringLiteral("import"), path}).exitCode, exitDone);
+    ASSERT_TRUE(waitFor([&] { return state->clipboard().clipboardItems().value(0).isContentInStore(); }));
+
+    const QJsonArray listed = QJsonDocument::fromJson(run({QStringLiteral("list"), QStringLiteral("--json")}).out.toUtf8()).array();
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0].toObject()[QStringLiteral("content")].toString(), data);
+    EXPECT_EQ(listed[0].toObject()[QStringLiteral("preview")].toString(), data);
 }
 
 } // namespace

@@ -18,7 +18,7 @@ protected:
     {
         QDateTime time = QDateTime::fromString(QString::fromLatin1(localIso), Qt::ISODate);
         time.setTimeZone(clock.timeZone());
-        return {QUuid::createUuid(), Type::text, QString::fromLatin1(content), {}, time.toUTC(), {}, false};
+        return {QUuid::createUuid(), Type::text, QString::fromLatin1(content), {}, time.toUTC(), {}, false, {}};
     }
 };
 

@@ -91,7 +91,7 @@ protected:
     }
     ClipboardItem makeItem(Type type, const QString &content, qint64 secondsAgo = 0) const
     {
-        return {QUuid::createUuid(), type, content, content, clock.now().addSecs(-secondsAgo), {}, false};
+        return {QUuid::createUuid(), type, content, content, clock.now().addSecs(-secondsAgo), {}, false, {}};
     }
     void addAll(const QList<ClipboardItem> &items) // the last one ends up on top
     {

@@ -20,7 +20,7 @@ protected:
 
     static ClipboardItem item(Type type, const QString &content, const QDateTime &time, std::optional<QString> app = {})
     {
-        ClipboardItem item{QUuid::createUuid(), type, content, content, time, ClipboardMetadata{}, false};
+        ClipboardItem item{QUuid::createUuid(), type, content, content, time, ClipboardMetadata{}, false, {}};
         item.metadata->sourceApp = std::move(app);
         return item;
     }

@@ -223,3 +223,47 @@ TEST(ItemStore, TextsAndImageDataAreStoredOnce)
     EXPECT_EQ(store->searchItems(QStringLiteral("own preview")).size(), 1);
     EXPECT_EQ(store->searchItems(QStringLiteral("mixed case")).size(), 1);
 }
+
+// The history's read leaves large images' data in the store, with a digest to compare by; the
+// data reads back whole, and a record read without it is never written back over it.
+TEST(ItemStore, TheHistoryReadLeavesLargeImageDataInTheStore)
+{
+    TemporaryStore store;
+    ClipboardItem large = makeItem(QString(largeImageContentBytes + 1, QLatin1Char('B')), 0, ClipboardItemType::image);
+    large.preview = large.content;
+    const ClipboardItem small = makeItem(QStringLiteral("iVBORw0K"), 1, ClipboardItemType::image);
+    const ClipboardItem text = makeItem(QString(largeImageContentBytes + 1, QLatin1Char('t')), 2);
+    for (const ClipboardItem &item : {large, small, text})
+        ASSERT_TRUE(store->createItem(item));
+
+    const QList<ClipboardItemEntity> records = store->fetchHistoryItems(0);
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[0].content, text.content);
+    EXPECT_EQ(records[1].content, small.content);
+    EXPECT_TRUE(records[1].contentDigest.isEmpty());
+    EXPECT_EQ(records[2].content, QString());
+    EXPECT_EQ(records[2].preview, QString());
+    EXPECT_EQ(records[2].contentDigest, contentDigest(large.content.toUtf8()));
+    EXPECT_EQ(store->fetchHistoryItems(1).size(), 1);
+
+    const ClipboardItem held = CoreDataManager::makeClipboardItem(records[2]);
+    ASSERT_TRUE(held.isContentInStore());
+    const QFuture<std::optional<ClipboardItem>> read = store->fetchStoredContent(held);
+    ASSERT_TRUE(read.result());
+    EXPECT_EQ(read.result()->content, large.content);
+    EXPECT_EQ(read.result()->preview, large.content);
+    EXPECT_FALSE(read.result()->isContentInStore());
+
+    DiagnosticsCapture log;
+    ClipboardItemEntity changed = records[2];
+    changed.isFavorite = true;
+    store->updateItemEntity(changed);
+    EXPECT_FALSE(store->saveContext());
+    EXPECT_EQ(store->fetchItemEntity(large.id)->content, large.content);
+    ClipboardItem copy = held;
+    copy.id = QUuid::createUuid();
+    EXPECT_FALSE(store->createItem(copy));
+    EXPECT_FALSE(store->fetchItemEntity(copy.id));
+    const QStringList lines = log.lines();
+    EXPECT_EQ(lines.filter(QStringLiteral("without its image data cannot be written")).size(), 2) << lines.join('\n').toStdString();
+}

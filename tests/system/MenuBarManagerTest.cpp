@@ -129,7 +129,7 @@ TEST_F(MenuBarManagerTest, LongTextsAreCutAtFiftyUserPerceivedCharacters)
     const QString family = QStringLiteral("👨‍👩‍👧"); // one character, eight code units
     const QString accented = QStringLiteral("e\u0301");  // one character, two code units
     const auto title = [](const QString &content) {
-        return MenuBarManager::itemTitle({QUuid::createUuid(), ClipboardItemType::text, content, content, {}, {}, false});
+        return MenuBarManager::itemTitle({QUuid::createUuid(), ClipboardItemType::text, content, content, {}, {}, false, {}});
     };
     EXPECT_EQ(title(QString(50, u'a')), QString(50, u'a'));
     EXPECT_EQ(title(QString(51, u'a')), QString(50, u'a') + QStringLiteral("..."));

@@ -11,7 +11,7 @@ namespace {
 ClipboardItem textItem(const QString &content)
 {
     return {QUuid::createUuid(), ClipboardItemType::text, content, content,
-            QDateTime(QDate(2024, 5, 15), QTime(12, 0), Qt::UTC), {}, false};
+            QDateTime(QDate(2024, 5, 15), QTime(12, 0), Qt::UTC), {}, false, {}};
 }
 
 QStringList contents(const CardGridModel &model)

@@ -9,7 +9,7 @@ using Type = ClipboardItemType;
 
 ClipboardItem item(Type type, const QString &content, const QString &preview = {})
 {
-    return {QUuid::createUuid(), type, content, preview.isEmpty() ? content : preview, {}, {}, false};
+    return {QUuid::createUuid(), type, content, preview.isEmpty() ? content : preview, {}, {}, false, {}};
 }
 
 ClipboardItem code(const QString &content, std::optional<QString> language)

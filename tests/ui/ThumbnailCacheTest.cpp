@@ -24,7 +24,7 @@ QString pngBase64(QSize size, QColor color, const char *format = "PNG")
 
 ClipboardItem imageItem(const QString &data)
 {
-    return {QUuid::createUuid(), ClipboardItemType::image, data, data, QDateTime::currentDateTimeUtc(), {}, false};
+    return {QUuid::createUuid(), ClipboardItemType::image, data, data, QDateTime::currentDateTimeUtc(), {}, false, {}};
 }
 
 // Asks until the decode has come back; the first ask starts it.
@@ -98,6 +98,33 @@ TEST(ThumbnailCacheTest, TheCacheStaysWithinItsBytesDroppingTheLeastRecentlyUsed
     EXPECT_LE(cache.totalBytes(), 3 * oneThumbnail);
     EXPECT_TRUE(cache.isDecoded(items[0].id));
     EXPECT_FALSE(cache.isDecoded(items[1].id));
+}
+
+// An image whose data the history left in the store is decoded from what the loader reads back;
+// a failed read keeps the placeholder.
+TEST(ThumbnailCacheTest, ImagesHeldWithoutTheirDataAreDecodedFromTheStoredData)
+{
+    DiagnosticsCapture log;
+    ThumbnailCache cache;
+    const QString png = pngBase64({40, 40}, Qt::blue);
+    ClipboardItem held = imageItem(QString());
+    held.preview.clear();
+    held.storedContentDigest = contentDigest(png.toUtf8());
+    ClipboardItem gone = held;
+    gone.id = QUuid::createUuid();
+    cache.setContentLoader([&](const ClipboardItem &item) -> std::optional<ClipboardItem> {
+        if (item.id != held.id)
+            return std::nullopt;
+        ClipboardItem full = item;
+        full.content = full.preview = png;
+        full.storedContentDigest.clear();
+        return full;
+    });
+    const QImage thumbnail = decoded(cache, held, {20, 20});
+    ASSERT_FALSE(thumbnail.isNull());
+    EXPECT_EQ(QColor(thumbnail.pixel(10, 10)), QColor(Qt::blue));
+    EXPECT_TRUE(decoded(cache, gone, {20, 20}).isNull());
+    EXPECT_EQ(log.count(QStringLiteral("⚠️ Image item")), 1);
 }
 
 } // namespace
