@@ -29,6 +29,7 @@
 #include "ui/StartupFlow.h"
 #include "ui/SymbolIcons.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
@@ -126,6 +127,8 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, Work
       m_parts(std::make_unique<Parts>(state, pasteboard, workspace, clock, preferences))
 {
     Parts &p = *m_parts;
+    // Every window of ours (settings, messages) carries the application's icon.
+    QApplication::setWindowIcon(applicationIcon());
     MenuBarManager::Hooks hooks;
     hooks.rememberActiveWindow = [&p] { p.paste.rememberTarget(); };
     hooks.showQuickAccess = [this] { showQuickAccess(); };

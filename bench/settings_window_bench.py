@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""The settings window on a private desktop (Xvfb, openbox, trayer, a session bus of its own):
+`snipbrook settings` to the window on screen with its sections painted, the first time (the window
+is built then) and the median of 15 more (Escape closes it between). The installed applications
+are scanned in the background meanwhile; the timing shows whether that holds the window back.
+
+Method as in main_window_bench.py: the clock starts just before `snipbrook settings` is launched;
+"on screen" is the MapNotify of the window manager's frame; "painted" is the first moment a part
+of the window's sections, read back with GetImage, is no longer one uniform colour.
+Target: at most 100 ms to painted.
+
+Usage: /usr/bin/python3 bench/settings_window_bench.py [BUILD_DIR]   (default: build/bench)
+"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import main_window_bench as mw  # noqa: E402  (the desktop, bus and instance helpers)
+from main_window_bench import qa, X  # noqa: E402
+
+TITLE = "Snipbrook Settings"
+OPENINGS = 15
+
+
+class SettingsDesktop(mw.MainWindowDesktop):
+    def find_client(self):
+        atom = self.d.intern_atom("_NET_CLIENT_LIST")
+        clients = self.root.get_full_property(atom, X.AnyPropertyType)
+        for wid in (clients.value if clients else []):
+            window = self.d.create_resource_object("window", wid)
+            if window.get_wm_name() == TITLE:
+                self.client = window
+                return True
+        return False
+
+    def sections_painted(self):
+        data = self.client.get_image(20, 60, 600, 300, X.ZPixmap, 0xFFFFFFFF).data
+        return data.count(data[:4]) * 4 != len(data)
+
+    def open(self, env):
+        self.drain()
+        start = time.perf_counter()
+        subprocess.Popen([qa.BINARY, "settings"], env=env, stdout=subprocess.DEVNULL)
+        if self.client is None:
+            if not qa.wait_for(self.find_client, 20, 0):
+                raise SystemExit("no settings window")
+        mapped = self.wait_map(X.MapNotify)
+        if not qa.wait_for(self.sections_painted, 10, 0):
+            raise SystemExit("the settings window was never painted")
+        return (mapped - start) * 1000, (time.perf_counter() - start) * 1000
+
+    def close(self):
+        self.drain()
+        self.keys(("down", "Escape"), ("up", "Escape"))
+        self.wait_map(X.UnmapNotify)
+
+
+def main():
+    xvfb, display = qa.start_xvfb()
+    bus, address = qa.start_session_bus()
+    home = tempfile.mkdtemp(prefix="snipbrook-settings-bench-")
+    env = qa.environment(home, display, address)
+    helpers, instance = [], None
+    try:
+        helpers.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stderr=subprocess.DEVNULL))
+        desktop = SettingsDesktop(display)
+        if not qa.wait_for(lambda: desktop.d.get_selection_owner(desktop.d.intern_atom("WM_S0")) != X.NONE, 10):
+            raise SystemExit("openbox did not start")
+        os.makedirs(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook"), mode=0o700)
+        with open(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook", "Snipbrook.conf"), "w") as file:
+            file.write("[General]\nhasShownWelcome=true\nstartInBackground=true\n")
+        instance = mw.start_instance(env)
+        mw.wait_idle(instance.pid)
+        first_map, first_paint = desktop.open(env)
+        desktop.close()
+        maps, paints = [], []
+        for _ in range(OPENINGS):
+            mapped, painted = desktop.open(env)
+            maps.append(mapped)
+            paints.append(painted)
+            desktop.close()
+        print(f"settings window: first: mapped {first_map:.1f} ms, painted {first_paint:.1f} ms; {OPENINGS} more: "
+              f"mapped median {statistics.median(maps):.1f} ms, painted median {statistics.median(paints):.1f} ms "
+              f"(max {max(paints):.1f} ms); instance RSS {qa.rss_mb(instance.pid):.0f} MB", flush=True)
+    finally:
+        if instance is not None:
+            mw.quit_instance(env, instance)
+        for helper in helpers:
+            helper.terminate()
+        bus.terminate()
+        xvfb.terminate()
+        shutil.rmtree(home, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
