@@ -242,20 +242,10 @@ def main():
     env = qa.environment(home, display, address)
     helpers, instance = [], None
     try:
-        helpers.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stderr=subprocess.DEVNULL))
         desktop = MainWindowDesktop(display)
-        if not qa.wait_for(lambda: desktop.d.get_selection_owner(desktop.d.intern_atom("WM_S0")) != X.NONE, 10):
-            raise SystemExit("openbox did not start")
-        helpers.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
-                                         "--width", "96", "--height", "24"], env=env, stderr=subprocess.DEVNULL))
-        tray = desktop.d.intern_atom("_NET_SYSTEM_TRAY_S0")
-        if not qa.wait_for(lambda: desktop.d.get_selection_owner(tray) != X.NONE, 10):
-            raise SystemExit("trayer did not start")
-
+        helpers += qa.start_desktop(env, desktop)
         # No welcome message on the first launch (it would stay open over the window).
-        os.makedirs(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook"), mode=0o700)
-        with open(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook", "Snipbrook.conf"), "w") as file:
-            file.write("[General]\nhasShownWelcome=true\n")
+        qa.seed_preferences(env)
         # A stored configuration to edit (any saved change writes it).
         instance = start_instance(env)
         if qa.cli(env, "ignore", "add", "bench.placeholder").returncode or qa.cli(env, "ignore", "remove",

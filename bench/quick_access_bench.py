@@ -95,6 +95,29 @@ def environment(home, display, bus):
     return env
 
 
+def start_desktop(env, desktop, tray=True, tray_options=()):
+    """openbox and, with `tray`, trayer at the top right; the processes, to terminate at the end."""
+    helpers = [subprocess.Popen(["openbox", "--sm-disable"], env=env, stderr=subprocess.DEVNULL)]
+    if not wait_for(lambda: desktop.d.get_selection_owner(desktop.d.intern_atom("WM_S0")) != X.NONE, 10):
+        raise SystemExit("openbox did not start")
+    if tray:
+        helpers.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
+                                         "--width", "96", "--height", "24", *tray_options], env=env,
+                                        stderr=subprocess.DEVNULL))
+        selection = desktop.d.intern_atom("_NET_SYSTEM_TRAY_S0")
+        if not wait_for(lambda: desktop.d.get_selection_owner(selection) != X.NONE, 10):
+            raise SystemExit("trayer did not start")
+    return helpers
+
+
+def seed_preferences(env, lines=("hasShownWelcome=true",)):
+    """Preferences written before the first start (no welcome message over the windows)."""
+    folder = os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook")
+    os.makedirs(folder, mode=0o700, exist_ok=True)
+    with open(os.path.join(folder, "Snipbrook.conf"), "w") as file:
+        file.write("[General]\n" + "".join(line + "\n" for line in lines))
+
+
 def cli(env, *args, stdin=None):
     return subprocess.run([BINARY, *args], env=env, input=stdin, capture_output=True)
 
@@ -210,15 +233,8 @@ def main():
     helpers = []
     instance = None
     try:
-        helpers.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stderr=subprocess.DEVNULL))
         desktop = Desktop(display)
-        if not wait_for(lambda: desktop.d.get_selection_owner(desktop.d.intern_atom("WM_S0")) != X.NONE, 10):
-            raise SystemExit("openbox did not start")
-        helpers.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
-                                         "--width", "96", "--height", "24"], env=env, stderr=subprocess.DEVNULL))
-        tray = desktop.d.intern_atom("_NET_SYSTEM_TRAY_S0")
-        if not wait_for(lambda: desktop.d.get_selection_owner(tray) != X.NONE, 10):
-            raise SystemExit("trayer did not start")
+        helpers += start_desktop(env, desktop)
 
         instance = start_instance(env)
         lines = "".join(f"history item {i}: notes about topic {i % 37}, line {i * 7919 % 1000}\n" for i in range(1000))

@@ -11,7 +11,6 @@ Target: at most 100 ms to painted.
 
 Usage: /usr/bin/python3 bench/settings_window_bench.py [BUILD_DIR]   (default: build/bench)
 """
-import os
 import shutil
 import statistics
 import subprocess
@@ -21,6 +20,7 @@ import time
 
 import main_window_bench as mw  # noqa: E402  (the desktop, bus and instance helpers)
 from main_window_bench import qa, X  # noqa: E402
+import Xlib.error  # noqa: E402
 
 TITLE = "Snipbrook Settings"
 OPENINGS = 15
@@ -28,14 +28,24 @@ OPENINGS = 15
 
 class SettingsDesktop(mw.MainWindowDesktop):
     def find_client(self):
+        """The settings window while the window manager lists it (it may be a new one each time)."""
         atom = self.d.intern_atom("_NET_CLIENT_LIST")
         clients = self.root.get_full_property(atom, X.AnyPropertyType)
         for wid in (clients.value if clients else []):
             window = self.d.create_resource_object("window", wid)
-            if window.get_wm_name() == TITLE:
-                self.client = window
-                return True
+            try:
+                if window.get_wm_name() == TITLE:
+                    self.client = window
+                    return True
+            except Xlib.error.XError:
+                continue  # gone meanwhile
         return False
+
+    def shown(self):
+        try:
+            return self.find_client() and self.client.get_attributes().map_state == X.IsViewable
+        except Xlib.error.XError:
+            return False
 
     def sections_painted(self):
         data = self.client.get_image(20, 60, 600, 300, X.ZPixmap, 0xFFFFFFFF).data
@@ -45,9 +55,8 @@ class SettingsDesktop(mw.MainWindowDesktop):
         self.drain()
         start = time.perf_counter()
         subprocess.Popen([qa.BINARY, "settings"], env=env, stdout=subprocess.DEVNULL)
-        if self.client is None:
-            if not qa.wait_for(self.find_client, 20, 0):
-                raise SystemExit("no settings window")
+        if not qa.wait_for(self.shown, 20, 0):
+            raise SystemExit("no settings window")
         mapped = self.wait_map(X.MapNotify)
         if not qa.wait_for(self.sections_painted, 10, 0):
             raise SystemExit("the settings window was never painted")
@@ -56,7 +65,8 @@ class SettingsDesktop(mw.MainWindowDesktop):
     def close(self):
         self.drain()
         self.keys(("down", "Escape"), ("up", "Escape"))
-        self.wait_map(X.UnmapNotify)
+        if not qa.wait_for(lambda: not self.shown(), 20, 0.01):
+            raise SystemExit("Escape did not close the settings window")
 
 
 def main():
@@ -66,13 +76,9 @@ def main():
     env = qa.environment(home, display, address)
     helpers, instance = [], None
     try:
-        helpers.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stderr=subprocess.DEVNULL))
         desktop = SettingsDesktop(display)
-        if not qa.wait_for(lambda: desktop.d.get_selection_owner(desktop.d.intern_atom("WM_S0")) != X.NONE, 10):
-            raise SystemExit("openbox did not start")
-        os.makedirs(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook"), mode=0o700)
-        with open(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook", "Snipbrook.conf"), "w") as file:
-            file.write("[General]\nhasShownWelcome=true\nstartInBackground=true\n")
+        helpers += qa.start_desktop(env, desktop, tray=False)
+        qa.seed_preferences(env, ("hasShownWelcome=true", "startInBackground=true"))
         instance = mw.start_instance(env)
         mw.wait_idle(instance.pid)
         first_map, first_paint = desktop.open(env)

@@ -142,22 +142,12 @@ def main():
     env = qa.environment(home, display, address)
     helpers, instance = [], None
     try:
-        helpers.append(subprocess.Popen(["openbox", "--sm-disable"], env=env, stderr=subprocess.DEVNULL))
         desktop = Shooter(display)
-        if not qa.wait_for(lambda: desktop.d.get_selection_owner(desktop.d.intern_atom("WM_S0")) != X.NONE, 10):
-            raise SystemExit("openbox did not start")
         desktop.root.change_attributes(background_pixel=BACKDROP)
         desktop.root.clear_area(0, 0, 0, 0)
-        helpers.append(subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
-                                         "--width", "96", "--height", "24", "--tint", "0x2b2b2b", "--transparent",
-                                         "true", "--alpha", "0"], env=env, stderr=subprocess.DEVNULL))
-        tray = desktop.d.intern_atom("_NET_SYSTEM_TRAY_S0")
-        if not qa.wait_for(lambda: desktop.d.get_selection_owner(tray) != X.NONE, 10):
-            raise SystemExit("trayer did not start")
-
-        os.makedirs(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook"), mode=0o700)
-        with open(os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook", "Snipbrook.conf"), "w") as file:
-            file.write("[General]\nhasShownWelcome=true\n")
+        helpers += qa.start_desktop(env, desktop, tray_options=("--tint", "0x2b2b2b", "--transparent", "true",
+                                                                 "--alpha", "0"))
+        qa.seed_preferences(env)
         instance = qa.start_instance(env)
         path = os.path.join(home, "samples.json")
         with open(path, "w") as file:

@@ -1,3 +1,4 @@
+#include "DarkPalette.h"
 #include "ui/CardDelegate.h"
 #include "ui/CardGridModel.h"
 #include "ui/CardGridView.h"
@@ -19,18 +20,11 @@
 namespace snipbrook::test {
 namespace {
 
-QPalette darkPalette()
+// Cards lighter than the window, as dark themes draw fields.
+QPalette darkCardPalette()
 {
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2f));
-    palette.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf5));
+    QPalette palette = darkPalette();
     palette.setColor(QPalette::Base, QColor(0x3a, 0x3a, 0x40));
-    palette.setColor(QPalette::Text, QColor(0xf2, 0xf2, 0xf5));
-    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x3a));
-    palette.setColor(QPalette::ButtonText, QColor(0xf2, 0xf2, 0xf5));
-    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x8e, 0xf0));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0xa2));
     return palette;
 }
 
@@ -311,7 +305,7 @@ TEST_F(CardGridViewTest, PaintsEveryKindInBothPalettes)
     QTest::mouseMove(view->viewport(), cardRect(4).center());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cardRect(1).center());
     for (bool dark : {false, true}) {
-        view->setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        view->setPalette(dark ? darkCardPalette() : QApplication::style()->standardPalette());
         ASSERT_TRUE(waitFor([&] { return !view->isAnimating(); }));
         QElapsedTimer timer;
         timer.start();

@@ -1,3 +1,4 @@
+#include "DarkPalette.h"
 #include "ui/QuickAccessPanel.h"
 #include "ui/QuickAccessViewModel.h"
 
@@ -18,21 +19,6 @@
 
 namespace snipbrook::test {
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2f));
-    palette.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf5));
-    palette.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x23));
-    palette.setColor(QPalette::Text, QColor(0xf2, 0xf2, 0xf5));
-    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x3a));
-    palette.setColor(QPalette::ButtonText, QColor(0xf2, 0xf2, 0xf5));
-    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x8e, 0xf0));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0xa2));
-    return palette;
-}
 
 QString pngBase64(QColor color)
 {
