@@ -8,9 +8,11 @@
 
 namespace snipbrook {
 
-QImage itemThumbnail(const ClipboardItem &item, QSize size)
+namespace {
+
+QImage decodeThumbnail(const QString &base64, QSize size)
 {
-    const std::optional<QByteArray> bytes = decodeStrictBase64(item.preview.isEmpty() ? item.content : item.preview);
+    const std::optional<QByteArray> bytes = decodeStrictBase64(base64);
     if (!bytes)
         return {};
     QByteArray data = *bytes;
@@ -30,6 +32,18 @@ QImage itemThumbnail(const ClipboardItem &item, QSize size)
     QPainter painter(&square);
     painter.drawImage((size.width() - scaled.width()) / 2, (size.height() - scaled.height()) / 2, scaled);
     return square;
+}
+
+} // namespace
+
+QImage itemThumbnail(const ClipboardItem &item, QSize size)
+{
+    // A captured image's preview is its data; an imported one may carry a preview that is not a
+    // picture, and then the content is.
+    if (!item.preview.isEmpty())
+        if (QImage fromPreview = decodeThumbnail(item.preview, size); !fromPreview.isNull() || item.preview == item.content)
+            return fromPreview;
+    return decodeThumbnail(item.content, size);
 }
 
 } // namespace snipbrook

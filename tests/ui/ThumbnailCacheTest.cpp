@@ -60,6 +60,13 @@ TEST(ThumbnailCacheTest, APictureIsDecodedOnceAtTheCardsSize)
     cache.thumbnail(item, {101, 61});
     QCoreApplication::processEvents();
     EXPECT_EQ(ready.count(), 1);
+
+    // An item whose preview is a caption rather than the picture still shows the picture.
+    ClipboardItem captioned = imageItem(pngBase64({40, 40}, Qt::blue));
+    captioned.preview = QStringLiteral("Screenshot of the build log");
+    const QImage fromContent = decoded(cache, captioned, {20, 20});
+    ASSERT_FALSE(fromContent.isNull());
+    EXPECT_EQ(QColor(fromContent.pixel(10, 10)), QColor(Qt::blue));
 }
 
 TEST(ThumbnailCacheTest, BrokenDataKeepsThePlaceholderAndIsTriedOnce)
