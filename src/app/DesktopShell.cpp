@@ -162,6 +162,7 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, Work
     windowHooks.quit = [&p] { p.menuBar->quitApp(); };
     windowHooks.shortcutText = [&state, &p] { return shortcutText(state, p.hotkeys); };
     p.mainWindow = std::make_unique<MainWindow>(p.mainModel, std::move(windowHooks));
+    p.mainWindow->setTranslucentSurface(p.activeWindow.compositorRunning());
     hostCardGrid(state, clock);
     // However the window went away (a close without a tray, the window manager), the menu follows.
     connect(p.mainWindow.get(), &MainWindow::visibilityChanged, p.menuBar.get(), &MenuBarManager::setMainWindowVisible);

@@ -2,6 +2,7 @@
 
 #include "AppMessages.h"
 #include "ApplicationIcon.h"
+#include "GlassSurface.h"
 #include "PaletteButton.h"
 #include "PanelParts.h"
 #include "SymbolIcons.h"
@@ -621,6 +622,25 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::setTranslucentSurface(bool translucent)
+{
+    m_translucent = translucent;
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
+    update();
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    if (m_translucent) {
+        QPainter painter(this);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        QColor material = palette().color(QPalette::Window);
+        material.setAlphaF(GlassPanelStyle{}.materialOpacity);
+        painter.fillRect(rect(), material);
+    }
+    QMainWindow::paintEvent(event);
 }
 
 void MainWindow::showEvent(QShowEvent *event)

@@ -54,18 +54,25 @@ public:
 
     void showHelp();
 
+    // Where a compositor blends windows, the window's own surface is the thin material: the
+    // window colour at 85 %, with what lies behind showing through. Call before the first show.
+    void setTranslucentSurface(bool translucent);
+    bool hasTranslucentSurface() const { return m_translucent; }
+
 signals:
     // Shown or hidden by any means (the tray, the command line, the window manager's close).
     void visibilityChanged(bool visible);
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool m_translucent = false;
     void buildMenus();
     QWidget *buildSidebar();
     QWidget *buildMainArea();

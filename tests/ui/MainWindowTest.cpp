@@ -202,6 +202,22 @@ TEST_F(MainWindowTest, RendersInLightAndDarkPalettes)
     screenshot("main-window-dark.png");
     // The sidebar's background follows the palette.
     EXPECT_LT(qGray(dark.pixel(130, 620)), qGray(light.pixel(130, 620)));
+    EXPECT_EQ(qAlpha(light.pixel(130, 620)), 255);
+}
+
+// Where a compositor blends windows the surface lets the desktop show through a little; nowhere
+// may it vanish (an unpainted translucent window is invisible).
+TEST_F(MainWindowTest, TheTranslucentSurfaceIsTheWindowColourAtMaterialStrength)
+{
+    open(3);
+    window->setTranslucentSurface(true);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QImage image = window->grab().toImage();
+    const QRgb sidebar = image.pixel(130, 620);
+    EXPECT_NEAR(qAlpha(sidebar), 217, 3); // 85 %
+    EXPECT_NEAR(qGray(sidebar) * 255 / std::max(qAlpha(sidebar), 1),
+                qGray(window->palette().color(QPalette::Window).rgb()), 4);
 }
 
 TEST_F(MainWindowTest, PaletteButtonsShareOneWidthAndShowTheChosenPalette)
