@@ -9,6 +9,7 @@
 #include "ui/ThumbnailCache.h"
 
 #include "support/FakePasteboard.h"
+#include "support/NullHistoryStorage.h"
 #include "support/FakePreferences.h"
 #include "support/FakeSemanticSearcher.h"
 #include "support/FakeWorkspace.h"
@@ -33,25 +34,7 @@ using namespace snipbrook;
 
 namespace {
 
-// Storage that hands out nothing and keeps nothing: the grid is fed its items directly.
-class NullStorage : public HistoryStorage {
-public:
-    bool isInitialized() const override { return true; }
-    QFuture<void> initialized() const override { return QtFuture::makeReadyFuture(); }
-    QList<ClipboardItem> loadItems(std::optional<int>) override { return {}; }
-    QList<ClipboardItem> searchItems(const QString &) override { return {}; }
-    QList<ClipboardItem> loadFavoriteItems() override { return {}; }
-    std::optional<ClipboardItem> loadItem(const QUuid &) override { return std::nullopt; }
-    QFuture<bool> saveItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
-    QFuture<BatchInsertResult> saveItems(const QList<ClipboardItem> &items) override
-    {
-        return QtFuture::makeReadyFuture(BatchInsertResult{true, int(items.size()), 0});
-    }
-    QFuture<bool> updateItem(const ClipboardItem &) override { return QtFuture::makeReadyFuture(true); }
-    QFuture<bool> deleteItem(const QUuid &) override { return QtFuture::makeReadyFuture(true); }
-    QFuture<bool> resetAllData() override { return QtFuture::makeReadyFuture(true); }
-    QFuture<QList<QUuid>> deleteItemsOlderThan(const QDateTime &) override { return QtFuture::makeReadyFuture(QList<QUuid>{}); }
-};
+using NullStorage = test::NullHistoryStorage;
 
 QString photoBase64(int index)
 {

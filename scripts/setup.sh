@@ -38,7 +38,8 @@ fi
 
 case "$flavour" in
   release) build="$root/build/release"; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNIPBROOK_TESTS=OFF) ;;
-  test)    build="$root/build/test";    args=(-DCMAKE_BUILD_TYPE=Debug -DSNIPBROOK_SANITIZE=ON) ;;
+  # The benchmarks are built too (not run), so a change that breaks them shows at once.
+  test)    build="$root/build/test";    args=(-DCMAKE_BUILD_TYPE=Debug -DSNIPBROOK_SANITIZE=ON -DSNIPBROOK_BENCH=ON) ;;
   bench)   build="$root/build/bench";   args=(-DCMAKE_BUILD_TYPE=Release -DSNIPBROOK_TESTS=OFF -DSNIPBROOK_BENCH=ON) ;;
   # What the Debian package is made from: installed under /usr.
   package) build="$root/build/package"; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSNIPBROOK_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr) ;;
