@@ -99,6 +99,24 @@ protected:
             history->addItem(item);
         ASSERT_TRUE(waitFor([&] { return !history->clipboardItems().isEmpty() && history->clipboardItems()[0].id == items.last().id; }));
     }
+    // A history over the held search index (searches finish when released) holding `count`
+    // texts, "item 0" newest: what the views over the history are tested on.
+    void startWithTexts(int count)
+    {
+        searcher = &heldIndex;
+        start();
+        QList<ClipboardItem> items;
+        for (int i = count - 1; i >= 0; --i)
+            items.append(makeItem(Type::text, QStringLiteral("item %1").arg(i), i));
+        if (!items.isEmpty())
+            addAll(items);
+    }
+    // Lets every held search finish, so none is left waiting when the views go.
+    void releaseHeldSearches()
+    {
+        for (const QString &query : QStringList(heldIndex.heldQueries))
+            heldIndex.release(query);
+    }
     QList<ClipboardItem> storedItems() { return storage->loadItems(std::nullopt); }
     bool stored(const QUuid &id)
     {

@@ -18,19 +18,12 @@ protected:
     // A window over a history holding `count` texts, "item 0" newest.
     void open(int count = 0)
     {
-        searcher = &heldIndex;
-        start();
-        QList<ClipboardItem> items;
-        for (int i = count - 1; i >= 0; --i)
-            items.append(makeItem(Type::text, QStringLiteral("item %1").arg(i), i));
-        if (!items.isEmpty())
-            addAll(items);
+        startWithTexts(count);
         window = std::make_unique<MainWindowViewModel>(*history, configuration, MainWindowTimings{20});
     }
     void TearDown() override
     {
-        for (const QString &query : QStringList(heldIndex.heldQueries))
-            heldIndex.release(query);
+        releaseHeldSearches();
         window.reset();
         HistoryFixture::TearDown();
     }

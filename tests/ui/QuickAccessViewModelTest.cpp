@@ -17,20 +17,13 @@ protected:
     // A panel over a history holding `count` texts, "item 0" newest.
     void open(int count = 0)
     {
-        searcher = &heldIndex;
-        start();
-        QList<ClipboardItem> items;
-        for (int i = count - 1; i >= 0; --i)
-            items.append(makeItem(Type::text, QStringLiteral("item %1").arg(i), i));
-        if (!items.isEmpty())
-            addAll(items);
+        startWithTexts(count);
         panel = std::make_unique<QuickAccessViewModel>(*history, clock, panelTimings);
         panel->reset();
     }
     void TearDown() override
     {
-        for (const QString &query : QStringList(heldIndex.heldQueries))
-            heldIndex.release(query);
+        releaseHeldSearches();
         panel.reset();
         HistoryFixture::TearDown();
     }
