@@ -1,4 +1,5 @@
 #include "ApplicationState.h"
+#include "core/BackgroundPool.h"
 
 #include "BuildInfo.h"
 #include "core/Async.h"
@@ -52,9 +53,9 @@ ApplicationState::~ApplicationState()
 {
     // A quit before the history was listed must not leave the index load waiting for it.
     m_historyListed.finish();
-    // Reads of the history still running on the global pool are answered by the item store on
+    // Reads of the history still running in the background are answered by the item store on
     // this thread: serve them until they are done, so none is left holding a store that is gone.
-    while (!QThreadPool::globalInstance()->waitForDone(5))
+    while (!backgroundPool().waitForDone(5))
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
@@ -68,7 +69,7 @@ void ApplicationState::loadModelInBackground()
     }
     // Asking for the encoder early keeps the first search fast. The state is shared with the
     // task, which may outlive this object at a quick quit.
-    QThreadPool::globalInstance()->start([state = m_modelState, load = m_services.loadModel] {
+    backgroundPool().start([state = m_modelState, load = m_services.loadModel] {
         state->store(load() ? ModelState::loaded : ModelState::unavailable);
     });
 }

@@ -1,4 +1,5 @@
 #include "CommandHandler.h"
+#include "core/BackgroundPool.h"
 
 #include "ItemListing.h"
 #include "ItemsFile.h"
@@ -249,7 +250,7 @@ void CommandHandler::add(const QJsonObject &args, const InstanceServer::Reply &r
     }
     // Classifying a large text takes a while: off the main thread, like a copy.
     const QFuture<std::optional<ClipboardItem>> classified =
-        runOnPool(*QThreadPool::globalInstance(), [clipboard = &m_clipboard, text = args.value(QLatin1String("text")).toString()] {
+        runOnPool(backgroundPool(), [clipboard = &m_clipboard, text = args.value(QLatin1String("text")).toString()] {
             return clipboard->itemForText(text);
         });
     whenFinished(classified, this, [this, reply](const QFuture<std::optional<ClipboardItem>> &future) {
@@ -288,7 +289,7 @@ void CommandHandler::addLines(const QString &text, const InstanceServer::Reply &
 void CommandHandler::importFile(const QJsonObject &args, const InstanceServer::Reply &reply)
 {
     const QString path = args.value(QLatin1String("file")).toString();
-    const QFuture<ItemsFile> read = runOnPool(*QThreadPool::globalInstance(), [path] {
+    const QFuture<ItemsFile> read = runOnPool(backgroundPool(), [path] {
         return readItemsFile(path, maxImportFileBytes, maxItemBytes);
     });
     whenFinished(read, this, [this, reply](const QFuture<ItemsFile> &future) {

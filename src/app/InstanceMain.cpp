@@ -1,6 +1,7 @@
 // The running instance: one per user, owning the history, the stores and the clipboard watch,
 // answering the command line over its socket.
 #include "ApplicationState.h"
+#include "core/BackgroundPool.h"
 #include "DesktopShell.h"
 #include "BuildInfo.h"
 #include "CommandHandler.h"
@@ -192,6 +193,7 @@ int runInstance(int argc, char *argv[])
         // Changes made since the index file was last written must not be lost at quit.
         state.flush();
     }
+    backgroundPool().waitForDone();
     QThreadPool::globalInstance()->waitForDone();
     diag(QStringLiteral("👋 Snipbrook stopped"));
     return status;

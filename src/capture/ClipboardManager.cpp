@@ -1,4 +1,5 @@
 #include "ClipboardManager.h"
+#include "core/BackgroundPool.h"
 
 #include "ClipboardReader.h"
 #include "ClipboardWriteBack.h"
@@ -128,7 +129,7 @@ void ClipboardManager::waitForStorageThenLoad()
     }
     HistoryStorage *storage = &m_storage;
     const int limit = m_maxItems;
-    const QFuture<LoadedHistory> loading = runOnPool(*QThreadPool::globalInstance(), [storage, limit] {
+    const QFuture<LoadedHistory> loading = runOnPool(backgroundPool(), [storage, limit] {
         LoadedHistory loaded;
         // Each item's flag says whether it is a favourite; the favourites' own list adds nothing.
         loaded.items = storage->loadItems(limit);
@@ -289,7 +290,7 @@ void ClipboardManager::snapshotArrived(quint64 read, std::optional<PasteboardSna
     // only after this one.
     m_read.classifying = true;
     const QFuture<Capture> classified =
-        runOnPool(*QThreadPool::globalInstance(), [snapshot = std::move(*snapshot), source = m_read.source,
+        runOnPool(backgroundPool(), [snapshot = std::move(*snapshot), source = m_read.source,
                                                     limit = m_maxItemSize] {
             Capture capture;
             if (snapshot.isSecret)
@@ -698,7 +699,7 @@ QFuture<int> ClipboardManager::removeDuplicates()
 
     // Storage keeps older items than the history shows: its duplicates are found there.
     HistoryStorage *storage = &m_storage;
-    const QFuture<QList<QUuid>> stored = runOnPool(*QThreadPool::globalInstance(), [storage] {
+    const QFuture<QList<QUuid>> stored = runOnPool(backgroundPool(), [storage] {
         QSet<DuplicateKey> storedSeen;
         QList<QUuid> duplicates;
         for (const ClipboardItem &item : storage->loadItems(std::nullopt)) {

@@ -1,6 +1,7 @@
 // The search dispatch of the history: keyword search over storage or search by meaning over the
 // in-memory items, published as searchResults. Searches may overlap; only the newest publishes.
 #include "ClipboardManager.h"
+#include "core/BackgroundPool.h"
 
 #include "model/UnicodeText.h"
 #include "search/LocalAISearchManager.h"
@@ -60,7 +61,7 @@ QFuture<QList<SimilaritySearchResult>> ClipboardManager::runSearch(const QString
     if (useSemantic)
         return localAISearch().naturalLanguageSearch(query, m_history.items());
     HistoryStorage *storage = &m_storage;
-    return runOnPool(*QThreadPool::globalInstance(), [storage, query, stillWanted = std::move(stillWanted)] {
+    return runOnPool(backgroundPool(), [storage, query, stillWanted = std::move(stillWanted)] {
         if (!stillWanted())
             return QList<SimilaritySearchResult>{};
         return keywordResults(storage->searchItems(query));

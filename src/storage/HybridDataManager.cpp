@@ -1,4 +1,5 @@
 #include "HybridDataManager.h"
+#include "core/BackgroundPool.h"
 
 #include "JsonBackup.h"
 #include "core/Async.h"
@@ -225,7 +226,7 @@ QFuture<QList<QUuid>> HybridDataManager::deleteItemsOlderThan(const QDateTime &c
 
 QFuture<void> HybridDataManager::createJSONBackup()
 {
-    return runOnPool(*QThreadPool::globalInstance(), [folder = m_documentsDirectory] { createJsonBackup(folder); });
+    return runOnPool(backgroundPool(), [folder = m_documentsDirectory] { createJsonBackup(folder); });
 }
 
 QFuture<void> HybridDataManager::migrateFromJSON()

@@ -1,4 +1,5 @@
 #include "MenuBarManager.h"
+#include "core/BackgroundPool.h"
 
 #include "ItemThumbnail.h"
 
@@ -268,7 +269,7 @@ void MenuBarManager::requestThumbnail(const ClipboardItem &item)
 {
     m_thumbnails.insert(item.id, QImage());
     const QFuture<QImage> decoded =
-        runOnPool(*QThreadPool::globalInstance(), [item, load = m_clipboard.contentLoader()] {
+        runOnPool(backgroundPool(), [item, load = m_clipboard.contentLoader()] {
             const std::optional<ClipboardItem> full = load(item);
             return full ? itemThumbnail(*full, QSize(thumbnailSize, thumbnailSize)) : QImage();
         });

@@ -1,4 +1,5 @@
 #include "SettingsViewModel.h"
+#include "core/BackgroundPool.h"
 
 #include "RelativeTime.h"
 #include "capture/ClipboardManager.h"
@@ -246,7 +247,7 @@ void SettingsViewModel::loadInstalledApplications(bool rescan)
     const bool wasScanning = generation - 1 != m_publishedGeneration;
     Workspace *workspace = &m_services.workspace;
     const QString own = ownBundleIdentifier();
-    QThreadPool &pool = m_services.scanPool ? *m_services.scanPool : *QThreadPool::globalInstance();
+    QThreadPool &pool = m_services.scanPool ? *m_services.scanPool : backgroundPool();
     m_scan = runOnPool(pool, [workspace, own, rescan] {
         QList<ApplicationChoice> apps;
         for (const InstalledApplication &app : workspace->installedApplications(rescan))

@@ -56,7 +56,7 @@ struct SettingsServices {
     // Takes the keyboard while a shortcut is recorded; without one the recorder only records
     // what is fed to it.
     KeyCapture *keyCapture = nullptr;
-    // Where the installed applications are read; the global pool when none.
+    // Where the installed applications are read; the background pool when none.
     QThreadPool *scanPool = nullptr;
     // The clock of "Last checked".
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };

@@ -1,4 +1,5 @@
 #include "HistoryFixture.h"
+#include "core/BackgroundPool.h"
 
 #include <QFile>
 
@@ -191,13 +192,13 @@ TEST_F(CaptureTest, AnImageIsHeldOnceWhenCapturedAndWhenLoadedBack)
     EXPECT_EQ(loaded->preview.constData(), loaded->content.constData());
 }
 
-// Keeps every thread of the global pool busy until released, so work queued there waits.
+// Keeps every thread of the background pool busy until released, so work queued there waits.
 class HeldPool {
 public:
-    HeldPool() : m_threads(QThreadPool::globalInstance()->maxThreadCount())
+    HeldPool() : m_threads(backgroundPool().maxThreadCount())
     {
         for (int i = 0; i < m_threads; ++i)
-            QThreadPool::globalInstance()->start([this] {
+            backgroundPool().start([this] {
                 m_running.release();
                 m_gate.acquire();
             });

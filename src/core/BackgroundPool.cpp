@@ -1,0 +1,11 @@
+#include "BackgroundPool.h"
+
+namespace snipbrook {
+
+QThreadPool &backgroundPool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
+} // namespace snipbrook
