@@ -118,6 +118,18 @@ def seed_preferences(env, lines=("hasShownWelcome=true",)):
         file.write("[General]\n" + "".join(line + "\n" for line in lines))
 
 
+def tear_down(env, instance, helpers, bus, xvfb, home, quit=None):
+    """Stops the instance (through `quit`, else the command line), the helpers, the bus and Xvfb,
+    and removes the private home."""
+    if instance is not None:
+        (quit or quit_instance)(env, instance)
+    for helper in helpers:
+        helper.terminate()
+    bus.terminate()
+    xvfb.terminate()
+    shutil.rmtree(home, ignore_errors=True)
+
+
 def cli(env, *args, stdin=None):
     return subprocess.run([BINARY, *args], env=env, input=stdin, capture_output=True)
 

@@ -11,7 +11,6 @@ Target: at most 100 ms to painted.
 
 Usage: /usr/bin/python3 bench/settings_window_bench.py [BUILD_DIR]   (default: build/bench)
 """
-import shutil
 import statistics
 import subprocess
 import sys
@@ -93,13 +92,7 @@ def main():
               f"mapped median {statistics.median(maps):.1f} ms, painted median {statistics.median(paints):.1f} ms "
               f"(max {max(paints):.1f} ms); instance RSS {qa.rss_mb(instance.pid):.0f} MB", flush=True)
     finally:
-        if instance is not None:
-            mw.quit_instance(env, instance)
-        for helper in helpers:
-            helper.terminate()
-        bus.terminate()
-        xvfb.terminate()
-        shutil.rmtree(home, ignore_errors=True)
+        qa.tear_down(env, instance, helpers, bus, xvfb, home, mw.quit_instance)
 
 
 if __name__ == "__main__":

@@ -8,7 +8,6 @@ BUILD_DIR needs src/app/snipbrook and src/app/snipbrook-instance.
 import base64
 import json
 import os
-import shutil
 import struct
 import subprocess
 import sys
@@ -171,13 +170,7 @@ def main():
         qa.cli(env, "settings")
         desktop.save_window("settings.png", desktop.client("Snipbrook Settings"))
     finally:
-        if instance is not None:
-            qa.quit_instance(env, instance)
-        for helper in helpers:
-            helper.terminate()
-        bus.terminate()
-        xvfb.terminate()
-        shutil.rmtree(home, ignore_errors=True)
+        qa.tear_down(env, instance, helpers, bus, xvfb, home)
 
 
 if __name__ == "__main__":
