@@ -13,6 +13,7 @@ packages=(
   libicu-dev libsqlite3-dev libeigen3-dev libopenblas-dev
   libxcb1-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxcb-xtest0-dev libxtst-dev
   libxkbcommon-x11-dev
+  libwayland-dev wayland-protocols librust-wayland-protocols-dev qt6-wayland
   libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   openssl npm
