@@ -40,8 +40,6 @@ ApplicationState::ApplicationState(AppPaths paths, DesktopServices services, Opt
       m_clipboard(m_configuration, m_services.pasteboard, m_services.workspace, m_storage, m_vectorStore,
                   m_services.clock, options.timings)
 {
-    if (!m_services.watchesClipboard)
-        diag(QStringLiteral("⚠️ No X11 display, clipboard capture is off: the command line still works"));
     // Listing the history comes first; the model and the index take the processor after it.
     whenFinished(m_clipboard.loaded(), this, [this](const QFuture<void> &) {
         m_historyListed.finish();
@@ -85,9 +83,10 @@ QString ApplicationState::statusText() const
                                     .arg(m_clipboard.favoriteItems().size())
                                     .arg(m_clipboard.maxItems())
                               : QStringLiteral("Items: loading (limit: %1)").arg(m_clipboard.maxItems());
-    const QString clipboard = m_services.watchesClipboard
-                                  ? QStringLiteral("watching X11 display ") + qEnvironmentVariable("DISPLAY")
-                                  : QStringLiteral("off (no X11 display)");
+    const QString clipboard = !m_services.watchesClipboard       ? QStringLiteral("off (no display)")
+                              : !m_services.clipboardStatus.isEmpty() ? m_services.clipboardStatus
+                                                                      : QStringLiteral("watching X11 display ") +
+                                                                            qEnvironmentVariable("DISPLAY");
     QStringList lines{
         QStringLiteral("Snipbrook %1").arg(QString::fromLatin1(build::version)),
         items,

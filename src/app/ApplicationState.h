@@ -22,7 +22,7 @@
 
 namespace snipbrook {
 
-// The desktop services one running Snipbrook works through. The instance passes the X11 ones;
+// The desktop services one running Snipbrook works through. The instance passes the session's;
 // tests and windows under test pass fakes. Each must outlive the application state.
 struct DesktopServices {
     Pasteboard &pasteboard;
@@ -36,6 +36,8 @@ struct DesktopServices {
     QString settingsFile;
     // How the encoder becomes ready: run on a pool thread, true when the real model loaded.
     std::function<bool()> loadModel;
+    // What status says after "Clipboard: " while watching; empty: the X11 display's name.
+    QString clipboardStatus = {};
 };
 
 // Everything one running Snipbrook owns, built in start-up order: the configuration first, the

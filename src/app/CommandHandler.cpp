@@ -111,18 +111,18 @@ void CommandHandler::handle(const CliRequest &request, const InstanceServer::Rep
         if (m_hooks.showQuickAccess && m_hooks.showQuickAccess())
             reply(CliResponse::ok(QString()));
         else
-            reply(CliResponse::failed(QStringLiteral("snipbrook: the quick-access panel needs an X11 display")));
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the quick-access panel needs a display")));
     } else if (command == QLatin1String("show") || command == QLatin1String("hide")) {
         const auto &hook = command == QLatin1String("show") ? m_hooks.showMainWindow : m_hooks.hideMainWindow;
         if (hook && hook())
             reply(CliResponse::ok(QString()));
         else
-            reply(CliResponse::failed(QStringLiteral("snipbrook: the main window needs an X11 display")));
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the main window needs a display")));
     } else if (command == QLatin1String("settings")) {
         if (m_hooks.showSettings && m_hooks.showSettings())
             reply(CliResponse::ok(QString()));
         else
-            reply(CliResponse::failed(QStringLiteral("snipbrook: the settings window needs an X11 display")));
+            reply(CliResponse::failed(QStringLiteral("snipbrook: the settings window needs a display")));
     } else if (command == QLatin1String("quit")) {
         reply(CliResponse::ok(QStringLiteral("Snipbrook is quitting.")));
         if (m_hooks.quit)

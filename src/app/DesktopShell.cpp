@@ -2,12 +2,15 @@
 
 #include "ApplicationState.h"
 #include "model/Diagnostics.h"
+#include "DesktopPlatform.h"
+#include "platform/ActiveWindow.h"
+#include "platform/GlobalShortcut.h"
+#include "platform/KeyCapture.h"
+#include "platform/KeySynthesizer.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
 #include "platform/linux/DBusNotifier.h"
 #include "platform/linux/QtTrayIcon.h"
-#include "platform/linux/X11ActiveWindow.h"
-#include "platform/linux/X11GlobalShortcut.h"
-#include "platform/linux/X11KeyCapture.h"
-#include "platform/linux/XTestKeySynthesizer.h"
 #include "platform/linux/XdgAutostart.h"
 #include "system/HotkeyManager.h"
 #include "system/HotkeyString.h"
@@ -64,46 +67,62 @@ UpdateManager::Options updateOptions()
 
 // Declared in the order they depend on each other; destroyed the other way round.
 struct DesktopShell::Parts {
-    Parts(ApplicationState &state, Pasteboard &pasteboard, Workspace &workspace, const Clock &clock,
-          Preferences &preferences)
-        : workspace(workspace),
+    Parts(ApplicationState &state, DesktopPlatform &platform, const Clock &clock, Preferences &preferences)
+        : platform(platform),
+          workspace(platform.workspace()),
           preferences(preferences),
+          translucent(platform.compositorRunning()),
           autostart(commandLineProgram(), {QStringLiteral("--background")}),
           loginItems(autostart),
           updates(preferences, updateOptions()),
           appIcons(workspace),
-          paste(state.clipboard(), pasteboard, keys, activeWindow, notifier),
+          keys(platform.makeKeySynthesizer()),
+          activeWindow(platform.makeActiveWindow()),
+          paste(state.clipboard(), platform.pasteboard(), *keys, *activeWindow, notifier),
           quickAccess(state.clipboard(), clock),
-          panel(quickAccess, QuickAccessPanel::Options{activeWindow.compositorRunning()}),
+          panel(quickAccess, panelOptions(platform, translucent)),
           tray([](const QString &symbol) { return symbolIcon(symbol); }, applicationIcon()),
-          hotkeys(shortcut, &state.configuration()),
-          mainModel(state.clipboard(), state.configuration())
+          shortcut(platform.makeGlobalShortcut()),
+          hotkeys(*shortcut, &state.configuration()),
+          mainModel(state.clipboard(), state.configuration()),
+          keyCapture(platform.makeKeyCapture())
     {
     }
 
+    static QuickAccessPanel::Options panelOptions(const DesktopPlatform &platform, bool translucent)
+    {
+        QuickAccessPanel::Options options;
+        options.translucent = translucent;
+        // A Wayland popup needs a parent surface of ours in front, which the panel does not have.
+        options.standaloneWindow = platform.kind() == SessionKind::wayland;
+        return options;
+    }
+
+    DesktopPlatform &platform;
     Workspace &workspace;
     Preferences &preferences;
+    const bool translucent;
     XdgAutostart autostart;
     LoginItemManager loginItems;
     UpdateManager updates;
     AppIconCache appIcons;
     // Applications without an icon are asked once per run, not on every repaint of their cards.
     QHash<QString, QImage> cardIcons;
-    XTestKeySynthesizer keys;
-    X11ActiveWindow activeWindow;
+    std::unique_ptr<KeySynthesizer> keys;
+    std::unique_ptr<ActiveWindow> activeWindow;
     DBusNotifier notifier;
     PasteController paste;
     QuickAccessViewModel quickAccess;
     QuickAccessPanel panel;
     QtTrayIcon tray;
     std::unique_ptr<MenuBarManager> menuBar;
-    X11GlobalShortcut shortcut;
+    std::unique_ptr<GlobalShortcut> shortcut;
     HotkeyManager hotkeys;
     MainWindowViewModel mainModel;
     std::unique_ptr<MainWindow> mainWindow;
     std::unique_ptr<StartupFlow> startup;
-    // Built when first opened.
-    X11KeyCapture keyCapture;
+    // Used when the settings window records a shortcut; the window is built when first opened.
+    std::unique_ptr<KeyCapture> keyCapture;
     std::unique_ptr<SettingsViewModel> settingsModel;
     std::unique_ptr<SettingsWindow> settingsWindow;
 };
@@ -121,10 +140,9 @@ QString shortcutText(ApplicationState &state, const HotkeyManager &hotkeys)
 
 } // namespace
 
-DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, Workspace &workspace,
-                           const Clock &clock, Preferences &preferences, QObject *parent)
-    : QObject(parent), m_state(state),
-      m_parts(std::make_unique<Parts>(state, pasteboard, workspace, clock, preferences))
+DesktopShell::DesktopShell(ApplicationState &state, DesktopPlatform &platform, const Clock &clock,
+                           Preferences &preferences, QObject *parent)
+    : QObject(parent), m_state(state), m_parts(std::make_unique<Parts>(state, platform, clock, preferences))
 {
     Parts &p = *m_parts;
     // Every window of ours (settings, messages) carries the application's icon.
@@ -162,7 +180,7 @@ DesktopShell::DesktopShell(ApplicationState &state, Pasteboard &pasteboard, Work
     windowHooks.quit = [&p] { p.menuBar->quitApp(); };
     windowHooks.shortcutText = [&state, &p] { return shortcutText(state, p.hotkeys); };
     p.mainWindow = std::make_unique<MainWindow>(p.mainModel, std::move(windowHooks));
-    p.mainWindow->setTranslucentSurface(p.activeWindow.compositorRunning());
+    p.mainWindow->setTranslucentSurface(p.translucent);
     hostCardGrid(state, clock);
     // However the window went away (a close without a tray, the window manager), the menu follows.
     connect(p.mainWindow.get(), &MainWindow::visibilityChanged, p.menuBar.get(), &MenuBarManager::setMainWindowVisible);
@@ -243,13 +261,13 @@ void DesktopShell::startMainWindow(bool startHidden)
     hooks.showAccessibilityMessage = [&p] {
         auto *box = new QMessageBox(QMessageBox::Information, messages::pasteUnavailableTitle(),
                                     messages::pasteUnavailableTitle(), QMessageBox::Ok, p.mainWindow.get());
-        box->setInformativeText(messages::pasteUnavailableText());
+        box->setInformativeText(messages::pasteUnavailableText(p.platform.kind() == SessionKind::wayland));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     };
     hooks.enableAutoStart = [&p] { p.loginItems.enableAutoStart(); };
     hooks.checkForUpdates = [&p] { p.updates.checkForUpdates(false); };
-    p.startup = std::make_unique<StartupFlow>(p.preferences, p.keys.isAvailable(), std::move(hooks));
+    p.startup = std::make_unique<StartupFlow>(p.preferences, p.keys->isAvailable(), std::move(hooks));
     if (startHidden)
         diag(QStringLiteral("ℹ️ Started at login: the main window stays in the tray"));
     else
@@ -272,7 +290,7 @@ void DesktopShell::showSettings()
         services.hotkeys = &p.hotkeys;
         services.loginItems = &p.loginItems;
         services.updates = &p.updates;
-        services.keyCapture = &p.keyCapture;
+        services.keyCapture = p.keyCapture.get();
         p.settingsModel = std::make_unique<SettingsViewModel>(services);
         p.settingsWindow = std::make_unique<SettingsWindow>(*p.settingsModel);
     }

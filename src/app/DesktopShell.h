@@ -9,18 +9,17 @@ namespace snipbrook {
 
 class ApplicationState;
 class Clock;
-class Pasteboard;
-class Workspace;
+class DesktopPlatform;
 class Preferences;
 
-// The program's presence on an X11 desktop: the global shortcut, the tray icon and its menu, the
+// The program's presence on the desktop: the global shortcut, the tray icon and its menu, the
 // quick-access panel and pasting into the window that was in front. Built only with a display.
 class DesktopShell : public QObject {
     Q_OBJECT
 public:
     // The references must outlive the shell.
-    DesktopShell(ApplicationState &state, Pasteboard &pasteboard, Workspace &workspace, const Clock &clock,
-                 Preferences &preferences, QObject *parent = nullptr);
+    DesktopShell(ApplicationState &state, DesktopPlatform &platform, const Clock &clock, Preferences &preferences,
+                 QObject *parent = nullptr);
     ~DesktopShell() override;
 
     // Remembers the window in front, for a paste, and opens the panel: under the tray icon when

@@ -2,6 +2,7 @@
 // answering the command line over its socket.
 #include "ApplicationState.h"
 #include "core/BackgroundPool.h"
+#include "DesktopPlatform.h"
 #include "DesktopShell.h"
 #include "BuildInfo.h"
 #include "CommandHandler.h"
@@ -11,8 +12,7 @@
 #include "model/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "platform/linux/SettingsPreferences.h"
-#include "platform/linux/X11Pasteboard.h"
-#include "platform/linux/X11Workspace.h"
+#include "platform/wayland/WaylandConnection.h"
 #include "search/EmbeddingManager.h"
 #include "search/ModelLocator.h"
 
@@ -56,18 +56,75 @@ void quitOnSignals(QCoreApplication &app)
     sigaction(SIGTERM, &action, nullptr);
 }
 
-// Qt cannot start on a display it cannot reach; without one Snipbrook still runs for the command
-// line, with capture off.
-void chooseDisplayPlatform()
+// The session the instance works in, chosen before the application object exists because the
+// toolkit platform of our windows follows from it: Wayland where the compositor lets programs see
+// the clipboard, else X11 (XWayland on GNOME), else no display at all, with the command line
+// still working and capture off.
+struct Session {
+    SessionEnvironment environment = SessionEnvironment::fromProcess();
+    SessionChoice choice;
+    // The X display answered (for an X11 session).
+    bool x11Reachable = false;
+};
+
+bool offersDataControl(const QList<WaylandGlobal> &globals)
 {
-    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        return;
+    return std::any_of(globals.begin(), globals.end(), [](const WaylandGlobal &global) {
+        return global.interface == QLatin1String("ext_data_control_manager_v1") ||
+               global.interface == QLatin1String("zwlr_data_control_manager_v1");
+    });
+}
+
+bool x11DisplayReachable()
+{
     int screen = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &screen);
     const bool reachable = !xcb_connection_has_error(connection);
     xcb_disconnect(connection);
-    if (!reachable)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    return reachable;
+}
+
+Session chooseSessionPlatform()
+{
+    Session session;
+    session.choice = chooseSession(session.environment);
+    if (session.choice.kind == SessionKind::wayland) {
+        QString failure;
+        const std::optional<QList<WaylandGlobal>> globals = WaylandConnection::probeGlobals({}, &failure);
+        if (!globals) {
+            session.choice = {session.environment.x11Display.isEmpty() ? SessionKind::none : SessionKind::x11,
+                              QStringLiteral("⚠️ Wayland: ") + failure};
+        } else if (!offersDataControl(*globals)) {
+            session.choice = withoutDataControl(session.environment);
+        }
+    }
+    if (session.choice.kind == SessionKind::x11) {
+        session.x11Reachable = x11DisplayReachable();
+        if (!session.x11Reachable) {
+            session.choice.kind = SessionKind::none;
+            session.choice.warning = QStringLiteral("⚠️ The X display ") + session.environment.x11Display +
+                                     QStringLiteral(" cannot be reached, clipboard capture is off: the command line "
+                                                    "still works");
+        }
+    }
+    // Headless runs ask for the offscreen platform themselves; otherwise our windows live where
+    // the clipboard is watched (XWayland when the Wayland plugin is missing).
+    const QByteArray requested = qgetenv("QT_QPA_PLATFORM");
+    if (requested != "offscreen" && requested != "minimal") {
+        const QByteArray platform = session.choice.kind == SessionKind::wayland ? QByteArrayLiteral("wayland;xcb")
+                                    : session.choice.kind == SessionKind::x11  ? QByteArrayLiteral("xcb")
+                                                                               : QByteArrayLiteral("offscreen");
+        qputenv("QT_QPA_PLATFORM", platform);
+    }
+    return session;
+}
+
+std::unique_ptr<DesktopPlatform> makePlatform(const Session &session)
+{
+    if (session.choice.kind == SessionKind::wayland)
+        if (std::unique_ptr<DesktopPlatform> wayland = makeWaylandPlatform(session.environment))
+            return wayland;
+    return makeX11Platform(session.x11Reachable && QApplication::platformName() == QLatin1String("xcb"));
 }
 
 // How long after the history is listed the desktop parts (shortcut, tray, windows) are built.
@@ -75,10 +132,12 @@ constexpr std::chrono::milliseconds desktopStartDelay{250};
 
 int runInstance(int argc, char *argv[])
 {
-    chooseDisplayPlatform();
+    const Session session = chooseSessionPlatform();
     // Widgets, for the windows; on the offscreen platform when there is no display.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Snipbrook"));
+    // Our windows' Wayland app id, and the name desktops match with our desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.snipbrook.app"));
     QApplication::setApplicationVersion(QString::fromLatin1(build::version));
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -109,20 +168,24 @@ int runInstance(int argc, char *argv[])
     quitOnSignals(app);
 
     diag(QStringLiteral("🚀 Snipbrook starting: ") + QApplication::applicationVersion());
+    if (!session.choice.warning.isEmpty())
+        diag(session.choice.warning);
     int status = 0;
     {
         ensurePrivateDirectory(paths.configDir);
         SettingsPreferences preferences(paths.configDir);
-        X11Pasteboard pasteboard;
-        X11Workspace workspace;
-        DesktopServices services{pasteboard,
-                                 workspace,
+        const std::unique_ptr<DesktopPlatform> platform = makePlatform(session);
+        DesktopServices services{platform->pasteboard(),
+                                 platform->workspace(),
                                  preferences,
                                  SystemClock::instance(),
                                  EmbeddingManager::shared(),
-                                 QApplication::platformName() == QLatin1String("xcb"),
+                                 platform->watchesClipboard(),
                                  preferences.filePath(),
                                  [] { return sharedSentenceEncoder() != nullptr; }};
+        services.clipboardStatus = platform->clipboardStatus();
+        if (!services.watchesClipboard && session.choice.warning.isEmpty())
+            diag(QStringLiteral("⚠️ No display for the windows, clipboard capture is off: the command line still works"));
         ApplicationState::Options options;
         options.resourceDirectory = QString::fromLatin1(build::installedDataDir);
         ApplicationState state(paths, services, options);
@@ -132,8 +195,7 @@ int runInstance(int argc, char *argv[])
         std::unique_ptr<DesktopShell> shell;
         const auto desktopShell = [&]() -> DesktopShell * {
             if (!shell && services.watchesClipboard) {
-                shell = std::make_unique<DesktopShell>(state, pasteboard, workspace, SystemClock::instance(),
-                                                       preferences);
+                shell = std::make_unique<DesktopShell>(state, *platform, SystemClock::instance(), preferences);
                 shell->startMainWindow(startHidden);
             }
             return shell.get();
@@ -152,7 +214,7 @@ int runInstance(int argc, char *argv[])
                 shell ? shell->statusLines()
                 : services.watchesClipboard
                     ? QStringLiteral("Global shortcut: starting\nTray: starting")
-                    : QStringLiteral("Global shortcut: unavailable (no X11 display)\nTray: none (no X11 display)");
+                    : QStringLiteral("Global shortcut: unavailable (no display)\nTray: none (no display)");
             return state.statusText() + QLatin1Char('\n') + desktop;
         };
         hooks.quit = [] { QCoreApplication::exit(0); };

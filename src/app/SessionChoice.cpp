@@ -53,17 +53,4 @@ SessionChoice withoutDataControl(const SessionEnvironment &environment)
                                                                           "still works")};
 }
 
-QString qtPlatformFor(SessionKind kind)
-{
-    switch (kind) {
-    case SessionKind::x11:
-        return QStringLiteral("xcb");
-    case SessionKind::wayland:
-        return QStringLiteral("wayland");
-    case SessionKind::none:
-        break;
-    }
-    return QStringLiteral("offscreen");
-}
-
 } // namespace snipbrook

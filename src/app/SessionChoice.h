@@ -31,7 +31,4 @@ SessionChoice chooseSession(const SessionEnvironment &environment);
 // still captured. The warning says what is lost.
 SessionChoice withoutDataControl(const SessionEnvironment &environment);
 
-// The toolkit platform our windows use in a session of this kind.
-QString qtPlatformFor(SessionKind kind);
-
 } // namespace snipbrook

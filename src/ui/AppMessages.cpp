@@ -45,8 +45,14 @@ QString welcomeAutoStartButton() { return QStringLiteral("Enable Auto-Start"); }
 
 QString pasteUnavailableTitle() { return QStringLiteral("Pasting Is Not Available"); }
 
-QString pasteUnavailableText()
+QString pasteUnavailableText(bool wayland)
 {
+    if (wayland)
+        return QStringLiteral("Snipbrook pastes by sending Ctrl+V to the window you worked in. On Wayland that "
+                              "needs the wtype program and a compositor with the virtual-keyboard protocol (sway, "
+                              "Hyprland, KDE Plasma). This session does not offer it, so items are copied to the "
+                              "clipboard and you paste them yourself.\n\n"
+                              "Install wtype (sudo apt install wtype) to paste directly.");
     return QStringLiteral("Snipbrook pastes by sending Ctrl+V to the window you worked in, which needs an X11 "
                           "session with the XTest extension. This session does not offer it, so items are "
                           "copied to the clipboard and you paste them yourself.\n\n"

@@ -18,7 +18,8 @@ QString welcomeAutoStartButton();
 
 // Shown once when the session cannot send keystrokes, so pasting cannot work.
 QString pasteUnavailableTitle();
-QString pasteUnavailableText();
+// Why pasting cannot work in this session: on X11, or on Wayland.
+QString pasteUnavailableText(bool wayland = false);
 
 } // namespace messages
 } // namespace snipbrook

@@ -9,7 +9,7 @@
 
 #include "config/ColorNames.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -42,10 +42,17 @@ QToolButton *plainButton(QWidget *parent, const QString &toolTip)
 
 QColor secondaryColor(const QPalette &palette) { return palette.color(QPalette::PlaceholderText); }
 
+Qt::WindowFlags panelWindowFlags(const QuickAccessPanel::Options &options)
+{
+    if (options.standaloneWindow)
+        return Qt::Window | Qt::FramelessWindowHint;
+    return Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint;
+}
+
 } // namespace
 
 QuickAccessPanel::QuickAccessPanel(QuickAccessViewModel &viewModel, Options options, QWidget *parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint), m_viewModel(viewModel)
+    : QWidget(parent, panelWindowFlags(options)), m_viewModel(viewModel), m_standalone(options.standaloneWindow)
 {
     m_style.translucent = options.translucent;
     setAttribute(Qt::WA_TranslucentBackground, options.translucent);
@@ -269,6 +276,8 @@ void QuickAccessPanel::showAt(const std::optional<QRect> &anchor, QPoint pointer
         move(panelPosition(size(), margin, anchor, pointer, screen->availableGeometry()));
     show();
     raise();
+    if (m_standalone)
+        activateWindow();
     m_list->setFocus();
 }
 
@@ -312,6 +321,11 @@ void QuickAccessPanel::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange && m_menu)
         updateColors();
+    // As a popup closes on a click elsewhere, the standalone panel closes when another window
+    // takes the focus; its own context menu does not count.
+    if (event->type() == QEvent::ActivationChange && m_standalone && isVisible() && !isActiveWindow() &&
+        !QApplication::activePopupWidget())
+        hide();
 }
 
 bool QuickAccessPanel::eventFilter(QObject *watched, QEvent *event)

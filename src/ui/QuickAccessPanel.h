@@ -33,6 +33,9 @@ public:
         // Whether a compositor blends windows: translucent surface with a shadow, else an opaque
         // shape cut out by a window mask.
         bool translucent = true;
+        // An ordinary frameless window that the desktop places and that closes when it loses the
+        // focus, instead of a popup: on Wayland a popup needs a parent surface of ours in front.
+        bool standaloneWindow = false;
     };
 
     QuickAccessPanel(QuickAccessViewModel &viewModel, Options options, QWidget *parent = nullptr);
@@ -67,6 +70,7 @@ private:
     void showContextMenu(const QPoint &pos);
 
     QuickAccessViewModel &m_viewModel;
+    const bool m_standalone;
     GlassPanelStyle m_style;
 
     QLabel *m_headerIcon = nullptr;

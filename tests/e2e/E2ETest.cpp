@@ -285,7 +285,7 @@ TEST_F(EndToEnd, KillingTheProcessLosesNothingAlreadyListed)
         for (const QJsonValue &v : items)
             ids.append(v.toObject().value("id").toString());
         return std::all_of(listed.begin(), listed.end(), [&](const QString &id) { return ids.contains(id); });
-    })) << "items listed before the kill are missing";
+    })) << "items listed before the kill are missing" << session.instanceOutput().toStdString();
 }
 
 TEST_F(EndToEnd, AHungOwnerDoesNotStallTheCommandLine)

@@ -13,17 +13,53 @@
 
 namespace snipbrook {
 
-WaylandConnection::WaylandConnection(const QString &socketName, QObject *parent) : QObject(parent)
+namespace {
+
+wl_display *connectTo(const QString &socketName, QString &failure)
 {
     const QByteArray name = socketName.toLocal8Bit();
-    m_display = wl_display_connect(name.isEmpty() ? nullptr : name.constData());
-    if (!m_display) {
-        const QString shown = socketName.isEmpty() ? qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0"))
-                                                   : socketName;
-        m_failure = QStringLiteral("cannot connect to the Wayland display ") + shown + QStringLiteral(": ") +
-                    QString::fromLocal8Bit(std::strerror(errno));
-        return;
+    wl_display *display = wl_display_connect(name.isEmpty() ? nullptr : name.constData());
+    if (!display) {
+        const QString shown =
+            socketName.isEmpty() ? qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0")) : socketName;
+        failure = QStringLiteral("cannot connect to the Wayland display ") + shown + QStringLiteral(": ") +
+                  QString::fromLocal8Bit(std::strerror(errno));
     }
+    return display;
+}
+
+} // namespace
+
+std::optional<QList<WaylandGlobal>> WaylandConnection::probeGlobals(const QString &socketName, QString *failure)
+{
+    QString reason;
+    wl_display *display = connectTo(socketName, reason);
+    if (!display) {
+        if (failure)
+            *failure = reason;
+        return std::nullopt;
+    }
+    QList<WaylandGlobal> globals;
+    static const wl_registry_listener listener = {
+        [](void *data, wl_registry *, quint32 name, const char *interface, quint32 version) {
+            static_cast<QList<WaylandGlobal> *>(data)->append({name, QString::fromLatin1(interface), version});
+        },
+        [](void *, wl_registry *, quint32) {}};
+    wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &globals);
+    const bool answered = wl_display_roundtrip(display) >= 0;
+    if (!answered && failure)
+        *failure = QStringLiteral("the Wayland display did not answer: ") + QString::fromLocal8Bit(std::strerror(errno));
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return answered ? std::optional(globals) : std::nullopt;
+}
+
+WaylandConnection::WaylandConnection(const QString &socketName, QObject *parent) : QObject(parent)
+{
+    m_display = connectTo(socketName, m_failure);
+    if (!m_display)
+        return;
     static const wl_registry_listener listener = {&WaylandConnection::onGlobal, &WaylandConnection::onGlobalRemove};
     m_registry = wl_display_get_registry(m_display);
     wl_registry_add_listener(m_registry, &listener, this);

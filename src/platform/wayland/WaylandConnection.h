@@ -29,6 +29,11 @@ struct WaylandGlobal {
 class WaylandConnection : public QObject {
     Q_OBJECT
 public:
+    // The globals a compositor announces, from a short connection of its own that needs no event
+    // loop (so it can decide things before the application object exists); nothing, with the
+    // reason, when the compositor cannot be reached.
+    static std::optional<QList<WaylandGlobal>> probeGlobals(const QString &socketName = {}, QString *failure = nullptr);
+
     // An empty name means $WAYLAND_DISPLAY (a socket name, or an absolute path).
     explicit WaylandConnection(const QString &socketName = {}, QObject *parent = nullptr);
     ~WaylandConnection() override;
