@@ -60,6 +60,10 @@ struct SettingsServices {
     QThreadPool *scanPool = nullptr;
     // The clock of "Last checked".
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // What this desktop does not allow and what to do instead (bind the shortcut in the
+    // compositor, no clipboard access for Wayland applications), shown under the hotkeys; empty
+    // when nothing is missing.
+    QString desktopNotice = {};
 };
 
 // The state and actions of the settings window's five sections. Main thread only; the scan for
@@ -89,6 +93,7 @@ public:
     // A recorded (already validated) shortcut: saved, then registered in place of the old one.
     void recordHotkey(const QString &hotkey);
     void setHotkeyEnabled(bool enabled);
+    const QString &desktopNotice() const { return m_services.desktopNotice; }
 
     // Startup
     bool isLaunchAtLoginAvailable() const { return m_services.loginItems != nullptr; }

@@ -288,6 +288,15 @@ QWidget *SettingsWindow::buildHotkeys()
     connect(m_hotkeyEnabled, &ToggleSwitch::clicked, this, [this](bool on) { m_viewModel.setHotkeyEnabled(on); });
     enableRow->addWidget(m_hotkeyEnabled);
     enableRow->addStretch(1);
+
+    if (!m_viewModel.desktopNotice().isEmpty()) {
+        QLabel *notice = textLabel(m_viewModel.desktopNotice(), section, -1.5, QFont::Normal, "secondary");
+        notice->setObjectName(QStringLiteral("desktopNotice"));
+        notice->setWordWrap(true);
+        // The compositor line is meant to be copied into its configuration.
+        notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        section->rows()->addWidget(notice);
+    }
     return section;
 }
 
