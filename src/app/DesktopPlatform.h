@@ -29,6 +29,8 @@ public:
     virtual bool watchesClipboard() const = 0;
     // What `snipbrook status` says after "Clipboard: "; empty for the default X11 wording.
     virtual QString clipboardStatus() const { return {}; }
+    // What this desktop keeps from us, for the settings window; empty when nothing.
+    virtual QString desktopNotice() const { return {}; }
 
     virtual std::unique_ptr<KeySynthesizer> makeKeySynthesizer() = 0;
     virtual std::unique_ptr<ActiveWindow> makeActiveWindow() = 0;
@@ -38,8 +40,9 @@ public:
     virtual bool compositorRunning() const = 0;
 };
 
-// The X11 services; without a display they exist but watch nothing.
-std::unique_ptr<DesktopPlatform> makeX11Platform(bool displayReachable);
+// The X11 services; without a display they exist but watch nothing. `xwaylandNotice` says what
+// is lost when X11 stands in for a Wayland compositor that keeps the clipboard to itself.
+std::unique_ptr<DesktopPlatform> makeX11Platform(bool displayReachable, const QString &xwaylandNotice = {});
 // The Wayland services on a connection of our own, or nothing when the compositor cannot be
 // reached or gives programs no access to the clipboard (the reason goes to the log).
 std::unique_ptr<DesktopPlatform> makeWaylandPlatform(const SessionEnvironment &environment);

@@ -291,6 +291,7 @@ void DesktopShell::showSettings()
         services.loginItems = &p.loginItems;
         services.updates = &p.updates;
         services.keyCapture = p.keyCapture.get();
+        services.desktopNotice = p.platform.desktopNotice();
         p.settingsModel = std::make_unique<SettingsViewModel>(services);
         p.settingsWindow = std::make_unique<SettingsWindow>(*p.settingsModel);
     }

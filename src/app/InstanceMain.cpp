@@ -124,7 +124,8 @@ std::unique_ptr<DesktopPlatform> makePlatform(const Session &session)
     if (session.choice.kind == SessionKind::wayland)
         if (std::unique_ptr<DesktopPlatform> wayland = makeWaylandPlatform(session.environment))
             return wayland;
-    return makeX11Platform(session.x11Reachable && QApplication::platformName() == QLatin1String("xcb"));
+    return makeX11Platform(session.x11Reachable && QApplication::platformName() == QLatin1String("xcb"),
+                           session.choice.notice);
 }
 
 // How long after the history is listed the desktop parts (shortcut, tray, windows) are built.

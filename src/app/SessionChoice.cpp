@@ -44,13 +44,20 @@ SessionChoice withoutDataControl(const SessionEnvironment &environment)
         environment.currentDesktop.isEmpty() ? QStringLiteral("This Wayland desktop") : environment.currentDesktop;
     const QString lost = desktop + QStringLiteral(" gives programs no access to the clipboard (no data-control "
                                                   "protocol), so copies made in Wayland applications are not captured");
+    const QString notice = desktop + QStringLiteral(" does not let other programs see the clipboard of Wayland "
+                                                    "applications. Snipbrook records copies made in X11 "
+                                                    "applications and through its command line only.");
     if (!environment.x11Display.isEmpty())
-        return {SessionKind::x11, QStringLiteral("⚠️ ") + lost +
-                                      QStringLiteral("; copies in X11 applications are, through XWayland. The command "
-                                                     "line works everywhere")};
-    return {SessionKind::none, QStringLiteral("⚠️ ") + lost + QStringLiteral(", and there is no X display either: "
-                                                                          "clipboard capture is off. The command line "
-                                                                          "still works")};
+        return {SessionKind::x11,
+                QStringLiteral("⚠️ ") + lost +
+                    QStringLiteral("; copies in X11 applications are, through XWayland. The command line works "
+                                   "everywhere"),
+                notice};
+    return {SessionKind::none,
+            QStringLiteral("⚠️ ") + lost +
+                QStringLiteral(", and there is no X display either: clipboard capture is off. The command line still "
+                               "works"),
+            notice};
 }
 
 } // namespace snipbrook

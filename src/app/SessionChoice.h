@@ -20,6 +20,8 @@ struct SessionChoice {
     SessionKind kind = SessionKind::none;
     // A log line to print once (an override that cannot be followed, no display at all), or empty.
     QString warning;
+    // For the settings window: what the desktop keeps from us, in its user's words; or empty.
+    QString notice = {};
 };
 
 // Wayland when the session has a Wayland display, X11 when it has only an X display;

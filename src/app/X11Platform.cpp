@@ -13,12 +13,23 @@ namespace {
 
 class X11Platform final : public DesktopPlatform {
 public:
-    explicit X11Platform(bool displayReachable) : m_reachable(displayReachable) {}
+    X11Platform(bool displayReachable, const QString &xwaylandNotice)
+        : m_reachable(displayReachable), m_notice(xwaylandNotice)
+    {
+    }
 
     SessionKind kind() const override { return SessionKind::x11; }
     Pasteboard &pasteboard() override { return m_pasteboard; }
     Workspace &workspace() override { return m_workspace; }
     bool watchesClipboard() const override { return m_reachable; }
+    QString clipboardStatus() const override
+    {
+        if (m_notice.isEmpty())
+            return {};
+        return QStringLiteral("watching X11 display ") + qEnvironmentVariable("DISPLAY") +
+               QStringLiteral(" through XWayland only: copies in Wayland applications are not seen");
+    }
+    QString desktopNotice() const override { return m_notice; }
 
     std::unique_ptr<KeySynthesizer> makeKeySynthesizer() override { return std::make_unique<XTestKeySynthesizer>(); }
     std::unique_ptr<ActiveWindow> makeActiveWindow() override { return std::make_unique<X11ActiveWindow>(); }
@@ -28,15 +39,16 @@ public:
 
 private:
     bool m_reachable;
+    QString m_notice;
     X11Pasteboard m_pasteboard;
     X11Workspace m_workspace;
 };
 
 } // namespace
 
-std::unique_ptr<DesktopPlatform> makeX11Platform(bool displayReachable)
+std::unique_ptr<DesktopPlatform> makeX11Platform(bool displayReachable, const QString &xwaylandNotice)
 {
-    return std::make_unique<X11Platform>(displayReachable);
+    return std::make_unique<X11Platform>(displayReachable, xwaylandNotice);
 }
 
 } // namespace snipbrook

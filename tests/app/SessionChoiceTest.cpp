@@ -44,5 +44,6 @@ TEST(SessionChoiceTest, WithoutDataControlFallsBackOnXWayland)
     EXPECT_EQ(xwayland.kind, SessionKind::x11);
     EXPECT_TRUE(xwayland.warning.startsWith(QStringLiteral("⚠️ GNOME gives programs no access to the clipboard")));
     EXPECT_TRUE(xwayland.warning.contains(QStringLiteral("XWayland")));
+    EXPECT_TRUE(xwayland.notice.startsWith(QStringLiteral("GNOME does not let other programs see the clipboard")));
     EXPECT_EQ(withoutDataControl(environment(QStringLiteral("wayland-0"), {})).kind, SessionKind::none);
 }
