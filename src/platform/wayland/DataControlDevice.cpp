@@ -249,7 +249,7 @@ DataControlOpening openDataControlDevice(WaylandConnection &connection)
         return {nullptr, connection.failureReason()};
     const DataControlChoice choice = chooseDataControl(connection.globals());
     if (choice.protocol == DataControlChoice::Protocol::none)
-        return {nullptr, QStringLiteral("the compositor offers no data-control protocol (GNOME's has none)")};
+        return {nullptr, QStringLiteral("the compositor offers no data-control protocol (GNOME's compositor has none)")};
     if (!connection.seat())
         return {nullptr, QStringLiteral("the compositor announced no seat")};
     std::unique_ptr<DataControlDevice> device = choice.protocol == DataControlChoice::Protocol::ext

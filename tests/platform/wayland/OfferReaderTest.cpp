@@ -176,23 +176,6 @@ TEST_F(OfferReaderTest, AbandonedReadEndsAtOnceWithNothing)
     EXPECT_FALSE(result);
     // The pool thread is released too, and the late answer goes nowhere.
     EXPECT_TRUE(pool.waitForDone(10000));
-    EXPECT_TRUE(waitFor([] { return true; }));
+    QCoreApplication::processEvents();
     EXPECT_EQ(calls, 1);
-}
-
-TEST_F(OfferReaderTest, OwnContentsAreSnapshotLikeAnyOffer)
-{
-    const PasteboardSnapshot urls = snapshotOfRepresentations(
-        {{QStringLiteral("text/uri-list"), QByteArray("file:///tmp/a%20b.txt\r\n")},
-         {QStringLiteral("text/plain"), QByteArray("/tmp/a b.txt")},
-         {QStringLiteral("STRING"), QByteArray("/tmp/a b.txt")},
-         {QStringLiteral("application/x-color"), QByteArray(8, '\xff')}});
-    EXPECT_EQ(urls.urls, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/a b.txt"))});
-    EXPECT_EQ(urls.text, QStringLiteral("/tmp/a b.txt"));
-    EXPECT_TRUE(urls.data.empty());
-
-    const PasteboardSnapshot secret = snapshotOfRepresentations(
-        {{QStringLiteral("x-kde-passwordManagerHint"), QByteArray("secret")}, {QStringLiteral("text/plain"), QByteArray("pw")}});
-    EXPECT_TRUE(secret.isSecret);
-    EXPECT_FALSE(secret.text);
 }
