@@ -2,12 +2,15 @@
 
 #include "platform/Pasteboard.h"
 
+#include <algorithm>
+
 namespace snipbrook {
 namespace {
 
 const QString utf8String = QStringLiteral("UTF8_STRING");
 const QString latin1String = QStringLiteral("STRING");
 const QString plainTextUtf8 = QStringLiteral("text/plain;charset=utf-8");
+const QString textString = QStringLiteral("TEXT");
 
 } // namespace
 
@@ -45,7 +48,14 @@ ClipboardReadPlan planClipboardRead(const QStringList &targets)
             break;
         }
     }
-    for (const QString &text : {plainTextUtf8, utf8String, mime::plainText, latin1String}) {
+    // Wayland applications spell the charset parameter in either case, some with a space.
+    const auto utf8Plain = std::find_if(offered.begin(), offered.end(), [](const QString &target) {
+        return target.toLower().remove(QLatin1Char(' ')) == plainTextUtf8;
+    });
+    if (utf8Plain != offered.end())
+        plan.textTargets.append(*utf8Plain);
+    // TEXT last: on X11 it may come as compound text; XWayland and Wayland sources send UTF-8.
+    for (const QString &text : {utf8String, mime::plainText, latin1String, textString}) {
         if (offered.contains(text))
             plan.textTargets.append(text);
     }
