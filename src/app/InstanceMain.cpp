@@ -12,6 +12,7 @@
 #include "model/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "platform/linux/SettingsPreferences.h"
+#include "platform/wayland/DataControlProtocol.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "search/EmbeddingManager.h"
 #include "search/ModelLocator.h"
@@ -67,14 +68,6 @@ struct Session {
     bool x11Reachable = false;
 };
 
-bool offersDataControl(const QList<WaylandGlobal> &globals)
-{
-    return std::any_of(globals.begin(), globals.end(), [](const WaylandGlobal &global) {
-        return global.interface == QLatin1String("ext_data_control_manager_v1") ||
-               global.interface == QLatin1String("zwlr_data_control_manager_v1");
-    });
-}
-
 bool x11DisplayReachable()
 {
     int screen = 0;
@@ -94,7 +87,7 @@ Session chooseSessionPlatform()
         if (!globals) {
             session.choice = {session.environment.x11Display.isEmpty() ? SessionKind::none : SessionKind::x11,
                               QStringLiteral("⚠️ Wayland: ") + failure};
-        } else if (!offersDataControl(*globals)) {
+        } else if (chooseDataControl(*globals).protocol == DataControlChoice::Protocol::none) {
             session.choice = withoutDataControl(session.environment);
         }
     }
