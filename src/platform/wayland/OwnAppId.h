@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QStringList>
+
+namespace snipbrook {
+
+// The app ids our own windows may carry: the one Qt gives them (the desktop file name when set,
+// else the program's name after the reversed organisation domain) and the desktop entry's id.
+// The window list names no process, so this is how our windows are told apart.
+QStringList snipbrookAppIds();
+
+} // namespace snipbrook
