@@ -22,8 +22,10 @@ QStringList snipbrookAppIds()
             qtAppId.prepend(part + u'.');
         qtAppId += QFileInfo(QCoreApplication::applicationFilePath()).baseName();
     }
-    if (!qtAppId.isEmpty() && !ids.contains(qtAppId))
-        ids.append(qtAppId);
+    // Run through XWayland, our windows are named by their X11 class: the application name.
+    for (const QString &id : {qtAppId, QCoreApplication::applicationName()})
+        if (!id.isEmpty() && !ids.contains(id))
+            ids.append(id);
     return ids;
 }
 

@@ -1,4 +1,5 @@
 #include "capture/SourceAppDetector.h"
+#include "platform/wayland/OwnAppId.h"
 #include "platform/wayland/ToplevelList.h"
 #include "platform/wayland/WaylandActiveWindow.h"
 #include "platform/wayland/WaylandWorkspace.h"
@@ -7,6 +8,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -180,6 +183,20 @@ TEST(WaylandActiveWindowTest, TheActivatedWindowIsNamedByItsAppIdSoTerminalsGetT
     EXPECT_FALSE(windows.exists(terminal));
     EXPECT_FALSE(windows.activate(terminal));
     EXPECT_EQ(requested, QList<quint64>{terminal});
+}
+
+TEST(OwnAppIdTest, OurWindowsAreKnownByTheAppIdQtGivesThem)
+{
+    // Without a desktop file name Qt names the windows after the program.
+    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).baseName();
+    EXPECT_TRUE(snipbrookAppIds().contains(program));
+    EXPECT_TRUE(snipbrookAppIds().contains(QStringLiteral("com.snipbrook.app")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Clips.desktop"));
+    const QStringList named = snipbrookAppIds();
+    QGuiApplication::setDesktopFileName(QString());
+    EXPECT_TRUE(named.contains(QStringLiteral("org.example.Clips")));
+    // Under XWayland the class names them: the application name.
+    EXPECT_TRUE(named.contains(QCoreApplication::applicationName()));
 }
 
 } // namespace
