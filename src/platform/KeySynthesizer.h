@@ -22,6 +22,10 @@ public:
 
     // Keys can be sent at all (on X11: the display offers the XTest extension).
     virtual bool isAvailable() const = 0;
+    // While keys cannot be sent: why, for the log line ("the X display has no XTest extension"),
+    // and what the user is told, the item having been copied instead.
+    virtual QString unavailableReason() const = 0;
+    virtual QString unavailableAdvice() const = 0;
     // Presses the chord and releases it shortly after, without blocking the caller. Modifiers the
     // user still holds that the chord does not name are let go first, so they do not change the
     // chord. False when nothing could be sent.

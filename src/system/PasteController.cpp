@@ -49,9 +49,8 @@ void PasteController::paste(const ClipboardItem &item)
     if (!m_keys.isAvailable()) {
         // The user can still paste by hand.
         m_clipboardManager.copyItem(item);
-        diag(QStringLiteral("⚠️ Cannot paste: the X display has no XTest extension; the item was copied"));
-        m_notifier.post(QStringLiteral("Permission needed"),
-                        QStringLiteral("Pasting into other apps needs an X11 session with the XTest extension"));
+        diag(QStringLiteral("⚠️ Cannot paste: ") + m_keys.unavailableReason() + QStringLiteral("; the item was copied"));
+        m_notifier.post(QStringLiteral("Permission needed"), m_keys.unavailableAdvice());
         emit finished(false);
         return;
     }

@@ -5,7 +5,8 @@
 namespace snipbrook {
 namespace {
 
-// WM_CLASS instances and classes in lower case, as the terminals set them by default.
+// WM_CLASS instances and classes, and Wayland app ids, in lower case, as the terminals set them
+// by default.
 const QSet<QString> &terminalClasses()
 {
     static const QSet<QString> classes{
@@ -30,6 +31,11 @@ const QSet<QString> &terminalClasses()
         QStringLiteral("io.elementary.terminal"), QStringLiteral("contour"),
         QStringLiteral("ghostty"),            QStringLiteral("com.mitchellh.ghostty"),
         QStringLiteral("rio"),                QStringLiteral("warp"),
+        // App ids that only Wayland windows carry.
+        QStringLiteral("org.kde.yakuake"),    QStringLiteral("org.xfce.terminal"),
+        QStringLiteral("org.codeberg.dnkl.foot"), QStringLiteral("org.codeberg.dnkl.footclient"),
+        QStringLiteral("com.system76.cosmicterm"), QStringLiteral("dev.warp.warp"),
+        QStringLiteral("org.contourterminal.contour"), QStringLiteral("weston-terminal"),
     };
     return classes;
 }

@@ -16,7 +16,8 @@ enum class PasteStyle {
     primarySelection,
 };
 
-// Decided by either part of the window's class against a table of common terminals; an unknown
+// Decided by either part of the window's class (on Wayland both are the app id) against a table
+// of common terminals; an unknown
 // class or no window at all pastes the ordinary way.
 PasteStyle pasteStyleFor(const std::optional<WindowIdentity> &window);
 KeyChord pasteChord(PasteStyle style);

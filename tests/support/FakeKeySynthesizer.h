@@ -18,6 +18,8 @@ public:
     mutable int modifierQueries = 0;
 
     bool isAvailable() const override { return available; }
+    QString unavailableReason() const override { return QStringLiteral("this test sends no keys"); }
+    QString unavailableAdvice() const override { return QStringLiteral("Pasting needs keys this test does not send"); }
     bool sendChord(const KeyChord &chord) override
     {
         if (failSends)

@@ -70,6 +70,21 @@ TEST(PasteKeystrokeTest, TerminalsGetTheirOwnPasteKeyAndEverythingElseControlV)
     EXPECT_EQ(pasteChord(pasteStyleFor(std::nullopt)), controlV);
 }
 
+TEST(PasteKeystrokeTest, TerminalsOnWaylandAreKnownByTheirAppIds)
+{
+    // On Wayland both parts of the class are the window's app id.
+    const auto chordFor = [](const char *appId) {
+        const QString id = QString::fromLatin1(appId);
+        return pasteChord(pasteStyleFor(WindowIdentity{1, id, id}));
+    };
+    for (const char *terminal : {"foot", "footclient", "org.gnome.Terminal", "org.gnome.Console", "org.gnome.Ptyxis",
+                                 "org.kde.konsole", "org.kde.yakuake", "kitty", "Alacritty", "org.wezfurlong.wezterm",
+                                 "com.mitchellh.ghostty", "com.system76.CosmicTerm", "dev.warp.Warp"})
+        EXPECT_EQ(chordFor(terminal), controlShiftV) << terminal;
+    EXPECT_EQ(chordFor("org.gnome.TextEditor"), controlV);
+    EXPECT_EQ(chordFor("firefox"), controlV);
+}
+
 TEST_F(PasteControllerTest, PastesIntoTheWindowRememberedAtTheLastOpeningNotTheOneInFront)
 {
     PasteController &paste = make();
@@ -180,8 +195,8 @@ TEST_F(PasteControllerTest, WithoutKeySynthesisTheItemIsCopiedAndTheUserToldWhy)
     EXPECT_TRUE(windows.requests.isEmpty());
     ASSERT_EQ(notifier.posted.size(), 1);
     EXPECT_EQ(notifier.posted[0].first, QStringLiteral("Permission needed"));
-    EXPECT_EQ(notifier.posted[0].second,
-              QStringLiteral("Pasting into other apps needs an X11 session with the XTest extension"));
+    // The platform words the advice: X11 and Wayland need different things.
+    EXPECT_EQ(notifier.posted[0].second, keys.unavailableAdvice());
 }
 
 TEST_F(PasteControllerTest, AWindowThatClosedGetsNoKeystrokeAndTheCopyStays)

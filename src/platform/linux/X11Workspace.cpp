@@ -1,11 +1,8 @@
 #include "X11Workspace.h"
 
-#include "DesktopIcons.h"
 #include "model/Diagnostics.h"
 
-#include <QFileInfo>
 #include <QHash>
-#include <QMimeDatabase>
 
 #include <unistd.h>
 
@@ -31,10 +28,9 @@ X11Workspace::X11Workspace() : X11Workspace(Options{}) {}
 
 X11Workspace::X11Workspace(Options options)
     : m_connection(std::make_unique<XcbConnection>(options.displayName)),
-      m_dataDirs(options.dataDirs.value_or(DesktopEntryIndex::standardDataDirs())),
-      m_entries(m_dataDirs, options.locale.value_or(DesktopEntryIndex::messagesLocale()))
+      m_applications(options.dataDirs.value_or(DesktopEntryIndex::standardDataDirs()),
+                     options.locale.value_or(DesktopEntryIndex::messagesLocale()))
 {
-    m_warmUp = std::thread([this] { m_entries.load(); });
     if (!m_connection->isValid()) {
         diag(QStringLiteral("⚠️ No X display, the front and running applications are unknown: ")
              + m_connection->displayName() + QStringLiteral(" (") + m_connection->failureReason()
@@ -55,7 +51,7 @@ X11Workspace::X11Workspace(Options options)
     m_stateSkipTaskbar = atoms[7];
 }
 
-X11Workspace::~X11Workspace() { m_warmUp.join(); }
+X11Workspace::~X11Workspace() = default;
 
 bool X11Workspace::isConnected() const { return m_connection->isValid(); }
 
@@ -111,7 +107,7 @@ RunningApplication X11Workspace::applicationOf(const Window &window) const
     RunningApplication app;
     app.processIdentifier = static_cast<qint32>(window.pid);
     app.isRegular = window.isNormal && !window.skipsTaskbar;
-    const std::optional<DesktopEntry> entry = m_entries.byWindowClass(window.instance, window.windowClass);
+    const std::optional<DesktopEntry> entry = m_applications.entries().byWindowClass(window.instance, window.windowClass);
     const QString className = window.windowClass.isEmpty() ? window.instance : window.windowClass;
     if (window.pid != 0 && window.pid == static_cast<quint32>(::getpid())) {
         // Our own windows, whatever the toolkit put in WM_CLASS.
@@ -242,52 +238,19 @@ QList<RunningApplication> X11Workspace::runningApplications() const
 
 std::optional<QString> X11Workspace::applicationLocation(const QString &bundleIdentifier) const
 {
-    const std::optional<DesktopEntry> entry = m_entries.byId(bundleIdentifier);
-    return entry ? std::optional(entry->path) : std::nullopt;
+    return m_applications.applicationLocation(bundleIdentifier);
 }
-
-namespace {
-
-InstalledApplication installedFrom(const DesktopEntry &entry)
-{
-    return {entry.id, entry.name.isEmpty() ? entry.id : entry.name, entry.path};
-}
-
-} // namespace
 
 QList<InstalledApplication> X11Workspace::installedApplications(bool rescan) const
 {
-    QList<InstalledApplication> apps;
-    for (const DesktopEntry &entry : m_entries.shownEntries(rescan))
-        apps.append(installedFrom(entry));
-    return apps;
+    return m_applications.installedApplications(rescan);
 }
 
 std::optional<InstalledApplication> X11Workspace::installedApplication(const QString &bundleIdentifier) const
 {
-    const std::optional<DesktopEntry> entry = m_entries.byId(bundleIdentifier);
-    return entry ? std::optional(installedFrom(*entry)) : std::nullopt;
+    return m_applications.installedApplication(bundleIdentifier);
 }
 
-QImage X11Workspace::iconForFile(const QString &path) const
-{
-    QString icon;
-    if (path.endsWith(QLatin1StringView(".desktop"))) {
-        std::optional<DesktopEntry> entry = m_entries.byPath(path);
-        if (!entry)
-            entry = parseDesktopEntry(path, QFileInfo(path).completeBaseName(), {});
-        if (entry)
-            icon = entry->icon;
-    } else if (QFileInfo::exists(path)) {
-        const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
-        icon = type.iconName();
-        if (QImage image = renderDesktopIcon(icon, m_dataDirs, iconSize); !image.isNull())
-            return image;
-        icon = type.genericIconName();
-    }
-    if (QImage image = renderDesktopIcon(icon, m_dataDirs, iconSize); !image.isNull())
-        return image;
-    return genericApplicationIcon(iconSize);
-}
+QImage X11Workspace::iconForFile(const QString &path) const { return m_applications.iconForFile(path); }
 
 } // namespace snipbrook

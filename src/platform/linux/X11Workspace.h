@@ -1,12 +1,11 @@
 #pragma once
 
-#include "DesktopEntryIndex.h"
+#include "DesktopApplications.h"
 #include "XcbConnection.h"
 #include "platform/Workspace.h"
 
 #include <atomic>
 #include <memory>
-#include <thread>
 
 namespace snipbrook {
 
@@ -17,7 +16,7 @@ namespace snipbrook {
 // there is no front application (and, without a display, no running one). Thread-safe.
 class X11Workspace : public Workspace {
 public:
-    static constexpr int iconSize = 64;
+    static constexpr int iconSize = DesktopApplications::iconSize;
 
     struct Options {
         // Empty: $DISPLAY.
@@ -33,7 +32,7 @@ public:
     ~X11Workspace() override;
 
     bool isConnected() const;
-    static QString snipbrookBundleIdentifier() { return QStringLiteral("com.snipbrook.app"); }
+    static QString snipbrookBundleIdentifier() { return DesktopApplications::snipbrookBundleIdentifier(); }
 
     std::optional<RunningApplication> frontmostApplication() const override;
     QList<RunningApplication> runningApplications() const override;
@@ -43,7 +42,7 @@ public:
     std::optional<InstalledApplication> installedApplication(const QString &bundleIdentifier) const override;
     QImage iconForFile(const QString &path) const override;
 
-    DesktopEntryIndex &desktopEntries() const { return m_entries; }
+    DesktopEntryIndex &desktopEntries() const { return m_applications.entries(); }
 
 private:
     struct Window;
@@ -59,8 +58,7 @@ private:
     void noteWindowManager(bool running) const;
 
     std::unique_ptr<XcbConnection> m_connection;
-    QStringList m_dataDirs;
-    mutable DesktopEntryIndex m_entries;
+    DesktopApplications m_applications;
     xcb_atom_t m_activeWindow = XCB_ATOM_NONE;
     xcb_atom_t m_supportingCheck = XCB_ATOM_NONE;
     xcb_atom_t m_clientList = XCB_ATOM_NONE;
@@ -72,8 +70,6 @@ private:
     mutable std::atomic<bool> m_reportedLostDisplay{false};
     // Logged on each change, not on each copy.
     mutable std::atomic<int> m_windowManagerState{-1};
-    // Reads the desktop entries in the background, so the first copy does not wait for it.
-    std::thread m_warmUp;
 };
 
 } // namespace snipbrook

@@ -27,6 +27,11 @@ public:
     ~XTestKeySynthesizer() override;
 
     bool isAvailable() const override;
+    QString unavailableReason() const override { return QStringLiteral("the X display has no XTest extension"); }
+    QString unavailableAdvice() const override
+    {
+        return QStringLiteral("Pasting into other apps needs an X11 session with the XTest extension");
+    }
     bool sendChord(const KeyChord &chord) override;
     Qt::KeyboardModifiers heldModifiers() const override;
 
