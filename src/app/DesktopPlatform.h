@@ -45,6 +45,6 @@ public:
 std::unique_ptr<DesktopPlatform> makeX11Platform(bool displayReachable, const QString &xwaylandNotice = {});
 // The Wayland services on a connection of our own, or nothing when the compositor cannot be
 // reached or gives programs no access to the clipboard (the reason goes to the log).
-std::unique_ptr<DesktopPlatform> makeWaylandPlatform(const SessionEnvironment &environment);
+std::unique_ptr<DesktopPlatform> makeWaylandPlatform();
 
 } // namespace snipbrook

@@ -115,7 +115,7 @@ Session chooseSessionPlatform()
 std::unique_ptr<DesktopPlatform> makePlatform(const Session &session)
 {
     if (session.choice.kind == SessionKind::wayland)
-        if (std::unique_ptr<DesktopPlatform> wayland = makeWaylandPlatform(session.environment))
+        if (std::unique_ptr<DesktopPlatform> wayland = makeWaylandPlatform())
             return wayland;
     return makeX11Platform(session.x11Reachable && QApplication::platformName() == QLatin1String("xcb"),
                            session.choice.notice);
