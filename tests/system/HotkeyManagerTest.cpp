@@ -1,4 +1,5 @@
 #include "config/ConfigurationManager.h"
+#include "platform/DesktopBoundShortcut.h"
 #include "system/HotkeyManager.h"
 #include "support/DiagnosticsCapture.h"
 #include "support/FakeGlobalShortcut.h"
@@ -185,9 +186,9 @@ TEST_F(HotkeyManagerTest, PressIsIgnoredWhenModifiersChangedOrHotkeysAreOff)
 
 TEST_F(HotkeyManagerTest, ADesktopThatKeepsKeysGetsTheBindingToMakeNotAFailure)
 {
-    shortcut.nextStatus = GlobalShortcut::boundByDesktop;
+    DesktopBoundShortcut desktopBound;
     configure(QStringLiteral("ctrl+opt+k"), true);
-    HotkeyManager manager(shortcut, &configuration);
+    HotkeyManager manager(desktopBound, &configuration);
     EXPECT_FALSE(manager.isRegistered());
     EXPECT_EQ(manager.desktopBoundHotkey(), QStringLiteral("ctrl+opt+k"));
     EXPECT_EQ(log.lines(), QStringList{QStringLiteral(
