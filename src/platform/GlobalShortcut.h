@@ -19,6 +19,9 @@ public:
     static constexpr int noDisplay = -1;
     // The key is not on the current keyboard layout, or not one a shortcut can use.
     static constexpr int keyUnavailable = -2;
+    // Programs cannot take keys on this desktop (Wayland without the GlobalShortcuts portal):
+    // the user binds `snipbrook popup` in the compositor instead. Nothing is registered.
+    static constexpr int boundByDesktop = -3;
 
     using QObject::QObject;
     ~GlobalShortcut() override = default;

@@ -31,11 +31,21 @@ void HotkeyManager::registerHotkey(const QString &string)
         return;
     }
     const int status = m_shortcut.registerShortcut(*key, hotkey::qtModifiers(parsed->modifiers));
+    if (status == GlobalShortcut::boundByDesktop) {
+        // Not a failure: the compositor runs the command line's popup for us once bound there.
+        m_desktopBoundHotkey = string;
+        diag(QStringLiteral("ℹ️ This desktop does not let programs take keys: bind `snipbrook popup` to ")
+             + hotkey::hotkeyKeyCapsText(string).value_or(string)
+             + QStringLiteral(" in the compositor (for sway: ") + hotkey::swayBindingLine(string).value_or(QString())
+             + QStringLiteral(")"));
+        return;
+    }
     if (status != GlobalShortcut::success) {
         diag(QStringLiteral("❌ Failed to register global hotkey: ") + QString::number(status));
         return;
     }
     m_registered = true;
+    m_desktopBoundHotkey.reset();
     m_registeredHotkey = string;
     m_registeredKeyCode = parsed->keyCode;
     m_registeredModifiers = parsed->modifiers;
@@ -52,6 +62,7 @@ void HotkeyManager::updateHotkey(const QString &string)
 
 void HotkeyManager::unregisterHotkey()
 {
+    m_desktopBoundHotkey.reset();
     if (!m_registered)
         return;
     m_shortcut.unregisterShortcut();

@@ -43,6 +43,9 @@ public:
     // The last successful registration's numbers; kept after unregistering.
     std::optional<quint16> registeredKeyCode() const { return m_registeredKeyCode; }
     std::optional<quint32> registeredModifiers() const { return m_registeredModifiers; }
+    // The hot key string the user is to bind in the compositor: the last registration was
+    // answered `boundByDesktop` (Wayland without a shortcut portal). Nothing is registered then.
+    std::optional<QString> desktopBoundHotkey() const { return m_desktopBoundHotkey; }
 
 signals:
     // After every successful registration (a replaced one too) and every unregistration.
@@ -60,6 +63,7 @@ private:
     QString m_registeredHotkey;
     std::optional<quint16> m_registeredKeyCode;
     std::optional<quint32> m_registeredModifiers;
+    std::optional<QString> m_desktopBoundHotkey;
 };
 
 } // namespace snipbrook

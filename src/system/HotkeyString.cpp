@@ -1,5 +1,7 @@
 #include "HotkeyString.h"
 
+#include "platform/XkbKeyNames.h"
+
 #include <QHash>
 #include <QStringList>
 
@@ -100,12 +102,14 @@ struct ModifierName {
     quint32 mask;
     Qt::KeyboardModifier qtModifier;
     const char *capText;
+    // sway's name of the modifier (Mod4 is Super, Mod1 Alt on every stock keymap).
+    const char *swayName;
 };
 constexpr std::array<ModifierName, 4> modifierNames{{
-    {cmdMask, Qt::ControlModifier, "Ctrl"},
-    {controlMask, Qt::MetaModifier, "Super"},
-    {optionMask, Qt::AltModifier, "Alt"},
-    {shiftMask, Qt::ShiftModifier, "Shift"},
+    {cmdMask, Qt::ControlModifier, "Ctrl", "ctrl"},
+    {controlMask, Qt::MetaModifier, "Super", "mod4"},
+    {optionMask, Qt::AltModifier, "Alt", "mod1"},
+    {shiftMask, Qt::ShiftModifier, "Shift", "shift"},
 }};
 
 std::optional<quint32> modifierMaskOf(const QString &piece)
@@ -198,6 +202,28 @@ std::optional<QString> hotkeyKeyCapsText(const QString &string)
     const KeyName *key = keyWithCode(hotkey->keyCode);
     caps.append(*key->capText ? QString::fromLatin1(key->capText) : capitalized(QLatin1String(key->name)));
     return caps.join(QLatin1Char('+'));
+}
+
+std::optional<QString> swayBindingLine(const QString &string)
+{
+    const std::optional<Hotkey> hotkey = parseHotkeyString(string);
+    if (!hotkey)
+        return std::nullopt;
+    QStringList pieces;
+    for (const ModifierName &m : modifierNames)
+        if (hotkey->modifiers & m.mask)
+            pieces.append(QLatin1String(m.swayName));
+    // Every key of the table has a keysym name.
+    pieces.append(xkbKeyName(keyWithCode(hotkey->keyCode)->qtKey).value_or(QString()));
+    return QStringLiteral("bindsym ") + pieces.join(QLatin1Char('+')) + QStringLiteral(" exec snipbrook popup");
+}
+
+std::optional<quint16> keyCodeOf(Qt::Key key)
+{
+    for (const KeyName &k : keyNames)
+        if (k.qtKey == key)
+            return k.code;
+    return std::nullopt;
 }
 
 std::optional<Qt::Key> qtKey(quint16 keyCode)

@@ -39,8 +39,16 @@ QString hotkeyDisplayString(const QString &string);
 // Nothing when the string does not parse.
 std::optional<QString> hotkeyKeyCapsText(const QString &string);
 
+// The line that binds the configured shortcut to `snipbrook popup` in sway's configuration, for
+// desktops where programs cannot take keys: "shift+cmd+space" gives
+// "bindsym ctrl+shift+space exec snipbrook popup" ("ctrl" is Super, mod4; "opt" is Alt, mod1).
+// Nothing when the string does not parse.
+std::optional<QString> swayBindingLine(const QString &string);
+
 // The toolkit's names for a parsed hot key: "cmd" is Control, "ctrl" is Meta (Super), "opt" Alt.
 std::optional<Qt::Key> qtKey(quint16 keyCode);
+// The other way: the key code of one of the hot key strings' keys; nothing for other keys.
+std::optional<quint16> keyCodeOf(Qt::Key key);
 Qt::KeyboardModifiers qtModifiers(quint32 mask);
 // The other way, for the modifiers held at a press; other modifiers are ignored.
 quint32 modifierMask(Qt::KeyboardModifiers modifiers);

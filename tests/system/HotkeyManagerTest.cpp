@@ -1,4 +1,5 @@
 #include "config/ConfigurationManager.h"
+#include "platform/DesktopBoundShortcut.h"
 #include "system/HotkeyManager.h"
 #include "support/DiagnosticsCapture.h"
 #include "support/FakeGlobalShortcut.h"
@@ -181,4 +182,24 @@ TEST_F(HotkeyManagerTest, PressIsIgnoredWhenModifiersChangedOrHotkeysAreOff)
     configure(hotkey::defaultHotkey, true);
     shortcut.press(ctrlShift);
     EXPECT_TRUE(waitFor([&] { return shows.size() == 1; }));
+}
+
+TEST_F(HotkeyManagerTest, ADesktopThatKeepsKeysGetsTheBindingToMakeNotAFailure)
+{
+    DesktopBoundShortcut desktopBound;
+    configure(QStringLiteral("ctrl+opt+k"), true);
+    HotkeyManager manager(desktopBound, &configuration);
+    EXPECT_FALSE(manager.isRegistered());
+    EXPECT_EQ(manager.desktopBoundHotkey(), QStringLiteral("ctrl+opt+k"));
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral(
+                               "ℹ️ This desktop does not let programs take keys: bind `snipbrook popup` to Super+Alt+K "
+                               "in the compositor (for sway: bindsym mod4+mod1+k exec snipbrook popup)")});
+
+    // The binding to make follows the settings, and none is asked for once hot keys are off.
+    configure(hotkey::defaultHotkey, true);
+    manager.updateHotkey(hotkey::defaultHotkey);
+    EXPECT_TRUE(log.lines().last().contains(QStringLiteral("(for sway: bindsym ctrl+shift+space exec snipbrook popup)")));
+    manager.setHotkeyEnabled(false);
+    EXPECT_EQ(manager.desktopBoundHotkey(), std::nullopt);
+    EXPECT_EQ(log.count(QStringLiteral("❌")), 0);
 }

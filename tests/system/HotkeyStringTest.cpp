@@ -86,3 +86,16 @@ TEST(HotkeyString, MasksTranslateToTheToolkitsModifiersAndBack)
     EXPECT_EQ(qtKey(0), Qt::Key_A);
     EXPECT_EQ(qtKey(200), std::nullopt);
 }
+
+TEST(HotkeyString, SwayBindingNamesTheKeysAsSwayReadsThem)
+{
+    const auto line = [](const char *string) { return swayBindingLine(QString::fromUtf8(string)); };
+    EXPECT_EQ(line("shift+cmd+space"), QStringLiteral("bindsym ctrl+shift+space exec snipbrook popup"));
+    // "ctrl" is Super and "opt" Alt; a written "alt" is Alt too.
+    EXPECT_EQ(line("ctrl+opt+k"), QStringLiteral("bindsym mod4+mod1+k exec snipbrook popup"));
+    EXPECT_EQ(line("CMD+ALT+Delete"), QStringLiteral("bindsym ctrl+mod1+BackSpace exec snipbrook popup"));
+    EXPECT_EQ(line("cmd+forwarddelete"), QStringLiteral("bindsym ctrl+Delete exec snipbrook popup"));
+    EXPECT_EQ(line("shift+f12"), QStringLiteral("bindsym shift+F12 exec snipbrook popup"));
+    EXPECT_EQ(line("cmd+return"), QStringLiteral("bindsym ctrl+Return exec snipbrook popup"));
+    EXPECT_EQ(line("cmd+shift"), std::nullopt);
+}

@@ -1,0 +1,303 @@
+#include "platform/linux/PortalGlobalShortcut.h"
+#include "support/DiagnosticsCapture.h"
+#include "support/WaitFor.h"
+
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace snipbrook;
+using namespace snipbrook::test;
+
+namespace {
+
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+
+// One session object of the fake portal; Close is all a client calls on it.
+class FakeSession : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Session")
+public:
+    bool closed = false;
+public slots:
+    void Close() { closed = true; }
+};
+
+// The GlobalShortcuts portal as a desktop that has it: sessions at the paths the tokens give,
+// every answer through a Response signal of the Request object, as the portal does it.
+class FakePortal : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.GlobalShortcuts")
+    Q_PROPERTY(uint version READ version)
+public:
+    struct Binding {
+        QString session;
+        QList<PortalShortcut> shortcuts;
+        QString parentWindow;
+    };
+
+    explicit FakePortal(QDBusConnection bus) : m_bus(bus) {}
+    uint version() const { return 1; }
+
+    // The answer to BindShortcuts: 0 binds, 1 is the user cancelling.
+    uint bindResponse = 0;
+    QList<Binding> bindings;
+    std::map<QString, std::unique_ptr<FakeSession>> sessions;
+
+    bool isClosed(const QString &session) const { return sessions.count(session) && sessions.at(session)->closed; }
+
+    // The desktop saw the trigger of this session's shortcut pressed.
+    void activate(const QString &session, const QString &id)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(portalPath, QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
+                                                         QStringLiteral("Activated"));
+        signal << QVariant::fromValue(QDBusObjectPath(session)) << id << quint64(1234) << QVariantMap();
+        m_bus.send(signal);
+    }
+
+public slots:
+    QDBusObjectPath CreateSession(const QVariantMap &options)
+    {
+        const QString session = portalPath + QStringLiteral("/session/") + sender() + u'/'
+                                + options.value(QStringLiteral("session_handle_token")).toString();
+        sessions[session] = std::make_unique<FakeSession>();
+        m_bus.registerObject(session, sessions[session].get(), QDBusConnection::ExportAllSlots);
+        return respond(options, 0, {{QStringLiteral("session_handle"), session}});
+    }
+
+    // The namespace is spelled out: the bus matches the slot by its type's registered name.
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath &session, const QList<snipbrook::PortalShortcut> &shortcuts,
+                                  const QString &parentWindow, const QVariantMap &options)
+    {
+        bindings.append({session.path(), shortcuts, parentWindow});
+        QList<PortalShortcut> bound;
+        for (PortalShortcut shortcut : shortcuts) {
+            shortcut.properties = {{QStringLiteral("description"), shortcut.properties.value(QStringLiteral("description"))},
+                                   {QStringLiteral("trigger_description"), QStringLiteral("Ctrl+Shift+Space")}};
+            bound.append(shortcut);
+        }
+        return respond(options, bindResponse, {{QStringLiteral("shortcuts"), QVariant::fromValue(bound)}});
+    }
+
+private:
+    QString sender() const
+    {
+        QString name = message().service().mid(1);
+        return name.replace(u'.', u'_');
+    }
+
+    // The Response goes out after the call's reply, as the portal's dialogs make it.
+    QDBusObjectPath respond(const QVariantMap &options, uint response, const QVariantMap &results)
+    {
+        const QString request = portalPath + QStringLiteral("/request/") + sender() + u'/'
+                                + options.value(QStringLiteral("handle_token")).toString();
+        QMetaObject::invokeMethod(this, [this, request, response, results] {
+            QDBusMessage signal = QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"),
+                                                             QStringLiteral("Response"));
+            signal << response << results;
+            m_bus.send(signal);
+        }, Qt::QueuedConnection);
+        return QDBusObjectPath(request);
+    }
+
+    QDBusConnection m_bus;
+};
+
+// A session bus of the test's own, so the desktop's portal is never touched.
+class PortalGlobalShortcutTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+            GTEST_SKIP() << "dbus-daemon is not installed";
+        qDBusRegisterMetaType<PortalShortcut>();
+        qDBusRegisterMetaType<QList<PortalShortcut>>();
+        // No service folders: a portal installed here must not be started for us.
+        QFile config(folder.filePath(QStringLiteral("bus.conf")));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                     " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                     "<busconfig><type>session</type><listen>unix:tmpdir=" + folder.path().toUtf8() + "</listen>"
+                     "<auth>EXTERNAL</auth><policy context=\"default\">"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                     "<allow own=\"*\"/></policy></busconfig>\n");
+        config.close();
+        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
+                                                     QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+        ASSERT_TRUE(daemon.waitForStarted(5000));
+        ASSERT_TRUE(waitFor([&] { return daemon.canReadLine(); }, 10000));
+        address = QString::fromUtf8(daemon.readLine().trimmed());
+        client = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, QStringLiteral("client")));
+        ASSERT_TRUE(client->isConnected());
+    }
+    void TearDown() override
+    {
+        shortcut.reset();
+        portal.reset();
+        client.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+        daemon.terminate();
+        daemon.waitForFinished(5000);
+    }
+    FakePortal &startPortal()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("portal"));
+        portal = std::make_unique<FakePortal>(bus);
+        EXPECT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+        EXPECT_TRUE(bus.registerObject(portalPath, portal.get(),
+                                       QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
+        return *portal;
+    }
+    PortalGlobalShortcut &make()
+    {
+        shortcut = std::make_unique<PortalGlobalShortcut>(*client);
+        return *shortcut;
+    }
+
+    QTemporaryDir folder;
+    QProcess daemon;
+    QString address;
+    std::unique_ptr<QDBusConnection> client;
+    std::unique_ptr<FakePortal> portal;
+    std::unique_ptr<PortalGlobalShortcut> shortcut;
+    DiagnosticsCapture log;
+};
+
+TEST_F(PortalGlobalShortcutTest, TheDesktopGetsTheCombinationAndItsPressReachesUs)
+{
+    FakePortal &fake = startPortal();
+    PortalGlobalShortcut &global = make();
+    QSignalSpy pressed(&global, &GlobalShortcut::pressed);
+    EXPECT_EQ(global.registerShortcut(Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier), GlobalShortcut::success);
+    ASSERT_TRUE(waitFor([&] { return global.isBound(); }));
+
+    ASSERT_EQ(fake.bindings.size(), 1);
+    const FakePortal::Binding &binding = fake.bindings[0];
+    EXPECT_TRUE(binding.parentWindow.isEmpty());
+    ASSERT_EQ(binding.shortcuts.size(), 1);
+    EXPECT_EQ(binding.shortcuts[0].id, QStringLiteral("show-quick-access"));
+    EXPECT_EQ(binding.shortcuts[0].properties.value(QStringLiteral("preferred_trigger")), QStringLiteral("CTRL+SHIFT+space"));
+    EXPECT_EQ(binding.shortcuts[0].properties.value(QStringLiteral("description")),
+              QStringLiteral("Open Snipbrook's quick access"));
+    EXPECT_TRUE(log.contains(QStringLiteral("ℹ️ The desktop bound the global shortcut: Ctrl+Shift+Space")));
+
+    // Another shortcut id or another program's session is not ours; signals arrive in order.
+    fake.activate(binding.session, QStringLiteral("something-else"));
+    fake.activate(portalPath + QStringLiteral("/session/other/s1"), QStringLiteral("show-quick-access"));
+    fake.activate(binding.session, QStringLiteral("show-quick-access"));
+    ASSERT_TRUE(waitFor([&] { return pressed.size() == 1; }));
+    fake.activate(binding.session, QStringLiteral("show-quick-access"));
+    ASSERT_TRUE(waitFor([&] { return pressed.size() == 2; }));
+    // The desktop decided the press: the combination counts as held.
+    EXPECT_EQ(global.heldModifiers(), Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(log.count(QStringLiteral("⚠️")), 0);
+}
+
+TEST_F(PortalGlobalShortcutTest, TheStartUpCheckFindsAPortalThatOffersShortcuts)
+{
+    // The check waits on the bus, so the portal answers from a thread of its own.
+    FakePortal &fake = startPortal();
+    QThread thread;
+    fake.moveToThread(&thread);
+    thread.start();
+    EXPECT_TRUE(PortalGlobalShortcut::isOffered(*client));
+    thread.quit();
+    thread.wait();
+    EXPECT_EQ(log.lines().size(), 0);
+}
+
+TEST_F(PortalGlobalShortcutTest, AnotherCombinationTakesANewSessionAndTheOldOneIsClosed)
+{
+    FakePortal &fake = startPortal();
+    PortalGlobalShortcut &global = make();
+    QSignalSpy pressed(&global, &GlobalShortcut::pressed);
+    global.registerShortcut(Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(waitFor([&] { return global.isBound(); }));
+    // The same combination again is no new request.
+    EXPECT_EQ(global.registerShortcut(Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier), GlobalShortcut::success);
+    EXPECT_EQ(global.registerShortcut(Qt::Key_K, Qt::MetaModifier | Qt::AltModifier), GlobalShortcut::success);
+    ASSERT_TRUE(waitFor([&] { return fake.bindings.size() == 2 && global.isBound(); }));
+    const QString first = fake.bindings[0].session;
+    const QString second = fake.bindings[1].session;
+    EXPECT_NE(first, second);
+    EXPECT_EQ(fake.bindings[1].shortcuts[0].properties.value(QStringLiteral("preferred_trigger")),
+              QStringLiteral("ALT+LOGO+k"));
+    ASSERT_TRUE(waitFor([&] { return fake.isClosed(first); }));
+
+    fake.activate(first, QStringLiteral("show-quick-access"));
+    fake.activate(second, QStringLiteral("show-quick-access"));
+    ASSERT_TRUE(waitFor([&] { return pressed.size() >= 1; }));
+    EXPECT_EQ(pressed.size(), 1);
+
+    // Released while a session is still being opened: that session is closed once it comes.
+    global.unregisterShortcut();
+    ASSERT_TRUE(waitFor([&] { return fake.isClosed(second); }));
+    global.registerShortcut(Qt::Key_Space, Qt::ControlModifier);
+    global.unregisterShortcut();
+    ASSERT_TRUE(waitFor([&] {
+        return fake.sessions.size() == 3
+               && std::all_of(fake.sessions.begin(), fake.sessions.end(), [](const auto &s) { return s.second->closed; });
+    }));
+    EXPECT_EQ(fake.bindings.size(), 2);
+}
+
+TEST_F(PortalGlobalShortcutTest, ARefusalByTheDesktopIsLoggedWithWhatToDoInstead)
+{
+    FakePortal &fake = startPortal();
+    fake.bindResponse = 1;
+    PortalGlobalShortcut &global = make();
+    EXPECT_EQ(global.registerShortcut(Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier), GlobalShortcut::success);
+    ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("⚠️")) == 1; }));
+    EXPECT_EQ(log.lines().last(),
+              QStringLiteral("⚠️ The desktop refused the global shortcut CTRL+SHIFT+space (cancelled); set it in the "
+                             "desktop's shortcut settings, or bind `snipbrook popup` there"));
+    EXPECT_FALSE(global.isBound());
+}
+
+TEST_F(PortalGlobalShortcutTest, WithoutThePortalTheUserIsToldToBindTheKeysInTheCompositor)
+{
+    EXPECT_FALSE(PortalGlobalShortcut::isOffered(*client));
+    EXPECT_TRUE(log.contains(
+        QStringLiteral("ℹ️ The desktop offers no GlobalShortcuts portal (org.freedesktop.DBus.Error.ServiceUnknown)")));
+
+    PortalGlobalShortcut &global = make();
+    EXPECT_EQ(global.registerShortcut(Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier), GlobalShortcut::success);
+    ASSERT_TRUE(waitFor([&] { return log.count(QStringLiteral("⚠️")) == 1; }));
+    EXPECT_EQ(log.lines().last(), QStringLiteral("⚠️ The desktop offers no GlobalShortcuts portal "
+                                                 "(org.freedesktop.DBus.Error.ServiceUnknown): the shortcut does not "
+                                                 "work; bind `snipbrook popup` in the compositor"));
+    EXPECT_EQ(global.registerShortcut(Qt::Key_K, Qt::ControlModifier), GlobalShortcut::boundByDesktop);
+
+    PortalGlobalShortcut withoutBus(QDBusConnection(QStringLiteral("never connected")));
+    EXPECT_EQ(withoutBus.registerShortcut(Qt::Key_Space, Qt::ControlModifier), GlobalShortcut::boundByDesktop);
+    EXPECT_FALSE(PortalGlobalShortcut::isOffered(QDBusConnection(QStringLiteral("never connected"))));
+}
+
+TEST(PortalTrigger, CombinationsAreWrittenInThePortalsSyntax)
+{
+    EXPECT_EQ(PortalGlobalShortcut::trigger(Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier),
+              QStringLiteral("CTRL+SHIFT+space"));
+    EXPECT_EQ(PortalGlobalShortcut::trigger(Qt::Key_Backspace, Qt::MetaModifier | Qt::AltModifier),
+              QStringLiteral("ALT+LOGO+BackSpace"));
+    EXPECT_EQ(PortalGlobalShortcut::trigger(Qt::Key_F5, {}), QStringLiteral("F5"));
+    EXPECT_EQ(PortalGlobalShortcut::trigger(Qt::Key_Exclam, Qt::ShiftModifier), std::nullopt);
+    PortalGlobalShortcut global(QDBusConnection(QStringLiteral("never connected")));
+    EXPECT_EQ(global.registerShortcut(Qt::Key_Exclam, Qt::ShiftModifier), GlobalShortcut::keyUnavailable);
+}
+
+} // namespace
+
+#include "PortalGlobalShortcutTest.moc"

@@ -1,0 +1,159 @@
+#include "system/HotkeyRecorder.h"
+#include "system/HotkeyString.h"
+#include "system/WindowKeyCapture.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace snipbrook;
+
+namespace {
+
+constexpr Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+
+// Stands for the focused widget of the settings window: counts what reaches it.
+class FocusedWidget : public QObject {
+public:
+    int keyEvents = 0;
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease
+            || event->type() == QEvent::ShortcutOverride)
+            ++keyEvents;
+        return QObject::event(event);
+    }
+};
+
+QKeyEvent keyEvent(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, const QString &text = {},
+                   quint32 scanCode = 0, quint32 keysym = 0)
+{
+    return QKeyEvent(type, key, modifiers, scanCode, keysym, 0, text);
+}
+
+class WindowKeyCaptureTest : public ::testing::Test {
+protected:
+    // Delivered as the window system delivers it: through the application's event filters.
+    bool send(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, const QString &text = {})
+    {
+        QKeyEvent event = keyEvent(type, key, modifiers, text);
+        QCoreApplication::sendEvent(&widget, &event);
+        return event.isAccepted();
+    }
+
+    FocusedWidget widget;
+    WindowKeyCapture capture;
+};
+
+} // namespace
+
+TEST_F(WindowKeyCaptureTest, ARecordingOfOurOwnWindowsKeysGivesTheHotkeyAndTheWidgetSeesNone)
+{
+    HotkeyRecorder recorder(&capture, QStringLiteral("ctrl+opt+k"));
+    QSignalSpy accepted(&recorder, &HotkeyRecorder::hotkeyAccepted);
+    QSignalSpy modifiers(&capture, &KeyCapture::modifiersChanged);
+    recorder.startRecording();
+    ASSERT_TRUE(capture.isCapturing());
+
+    send(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+    send(QEvent::KeyPress, Qt::Key_Shift, ctrlShift);
+    EXPECT_EQ(recorder.currentModifiers(), hotkey::cmdMask | hotkey::shiftMask);
+    // Control+Shift+K types a control character; the key's own letter is what counts.
+    send(QEvent::KeyPress, Qt::Key_K, ctrlShift, QStringLiteral("\x0b"));
+    EXPECT_EQ(accepted.size(), 1);
+    EXPECT_EQ(recorder.hotkeyString(), QStringLiteral("shift+cmd+k"));
+    EXPECT_EQ(modifiers.size(), 2);
+    EXPECT_EQ(widget.keyEvents, 0);
+
+    // The recording is over: keys belong to the window again.
+    EXPECT_FALSE(capture.isCapturing());
+    send(QEvent::KeyRelease, Qt::Key_K, ctrlShift);
+    EXPECT_EQ(widget.keyEvents, 1);
+}
+
+TEST_F(WindowKeyCaptureTest, KeysBecomeTheFormTheRecorderKnowsWhateverTheModifiersMadeOfThem)
+{
+    const auto captured = [](int key, Qt::KeyboardModifiers modifiers, const QString &text = {}, quint32 scanCode = 0,
+                             quint32 keysym = 0) {
+        return WindowKeyCapture::capturedKey(keyEvent(QEvent::KeyPress, key, modifiers, text, scanCode, keysym));
+    };
+    const auto expectKey = [](const CapturedKey &key, std::optional<quint16> code, const QString &text,
+                              Qt::KeyboardModifiers modifiers) {
+        EXPECT_EQ(key.keyCode, code);
+        EXPECT_EQ(key.text, text);
+        EXPECT_EQ(key.modifiers, modifiers);
+    };
+    expectKey(captured(Qt::Key_Space, ctrlShift, QStringLiteral(" ")), 49, QString(), ctrlShift);
+    expectKey(captured(Qt::Key_Backtab, Qt::ShiftModifier), 48, QString(), Qt::ShiftModifier);
+    expectKey(captured(Qt::Key_Backspace, Qt::AltModifier), 51, QString(), Qt::AltModifier);
+    expectKey(captured(Qt::Key_F5, Qt::KeypadModifier), 96, QString(), Qt::NoModifier);
+    expectKey(captured(Qt::Key_A, Qt::ShiftModifier, QStringLiteral("A")), std::nullopt, QStringLiteral("a"),
+              Qt::ShiftModifier);
+    // Shift+1 reaches the window as "!"; the digit row's key codes give the digit back.
+    expectKey(captured(Qt::Key_Exclam, ctrlShift, QStringLiteral("!"), 10), std::nullopt, QStringLiteral("1"), ctrlShift);
+    expectKey(captured(Qt::Key_ParenRight, ctrlShift, QStringLiteral(")"), 19), std::nullopt, QStringLiteral("0"),
+              ctrlShift);
+    expectKey(captured(Qt::Key_Comma, Qt::ControlModifier), std::nullopt, QStringLiteral(","), Qt::ControlModifier);
+    expectKey(captured(Qt::Key_Enter, Qt::NoModifier, QStringLiteral("\r")), std::nullopt, QString(), Qt::NoModifier);
+
+    // Modifier keys by their side, not counting themselves among the held modifiers.
+    expectKey(captured(Qt::Key_Control, ctrlShift, {}, 0, 0xffe3), 55, QString(), Qt::ShiftModifier);
+    expectKey(captured(Qt::Key_Control, Qt::ControlModifier, {}, 0, 0xffe4), 54, QString(), Qt::NoModifier);
+    expectKey(captured(Qt::Key_Meta, Qt::MetaModifier, {}, 0, 0xffec), 62, QString(), Qt::NoModifier);
+    expectKey(captured(Qt::Key_Super_L, Qt::MetaModifier), 59, QString(), Qt::NoModifier);
+    expectKey(captured(Qt::Key_Alt, Qt::AltModifier, {}, 0, 0xffea), 61, QString(), Qt::NoModifier);
+    expectKey(captured(Qt::Key_Shift, Qt::ShiftModifier, {}, 0, 0xffe2), 60, QString(), Qt::NoModifier);
+    expectKey(captured(Qt::Key_CapsLock, Qt::NoModifier), 57, QString(), Qt::NoModifier);
+    expectKey(captured(Qt::Key_AltGr, Qt::NoModifier), 63, QString(), Qt::NoModifier);
+}
+
+TEST_F(WindowKeyCaptureTest, ModifierReleasesAreReportedAndNoShortcutFiresWhileCapturing)
+{
+    QSignalSpy modifiers(&capture, &KeyCapture::modifiersChanged);
+    QSignalSpy presses(&capture, &KeyCapture::keyPressed);
+    ASSERT_TRUE(capture.start());
+
+    // Accepting the override is what keeps the shortcut map from acting on the key.
+    EXPECT_TRUE(send(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier));
+    send(QEvent::KeyPress, Qt::Key_Alt, Qt::NoModifier);
+    send(QEvent::KeyRelease, Qt::Key_Alt, Qt::AltModifier);
+    ASSERT_EQ(modifiers.size(), 2);
+    EXPECT_EQ(modifiers[0][0].value<Qt::KeyboardModifiers>(), Qt::AltModifier);
+    EXPECT_EQ(modifiers[1][0].value<Qt::KeyboardModifiers>(), Qt::NoModifier);
+    // The modifier's press is passed on (the recorder ignores it), its release is not; nor are
+    // the repeats of a held key.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, QString(), true);
+    QCoreApplication::sendEvent(&widget, &repeat);
+    EXPECT_EQ(presses.size(), 1);
+    EXPECT_EQ(widget.keyEvents, 0);
+
+    capture.stop();
+    send(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(widget.keyEvents, 1);
+}
+
+TEST_F(WindowKeyCaptureTest, AnotherWindowTakingTheFocusEndsTheRecording)
+{
+    HotkeyRecorder recorder(&capture, QStringLiteral("ctrl+opt+k"));
+    QSignalSpy lost(&capture, &KeyCapture::captureLost);
+    recorder.startRecording();
+
+    QApplicationStateChangeEvent inactive(Qt::ApplicationInactive);
+    QCoreApplication::sendEvent(qApp, &inactive);
+    EXPECT_EQ(lost.size(), 1);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_FALSE(capture.isCapturing());
+
+    send(QEvent::KeyPress, Qt::Key_K, ctrlShift);
+    EXPECT_EQ(widget.keyEvents, 1);
+    EXPECT_EQ(recorder.hotkeyString(), QStringLiteral("ctrl+opt+k"));
+}
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
