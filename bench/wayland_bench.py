@@ -6,14 +6,15 @@
   mapped: median of 15 openings.
 
 Method. sway refuses to run as root, so as root it runs as the unprivileged user "snipbrook-sway"
-(created once) with a private 0700 runtime folder; Snipbrook and the clients run as the caller
-and reach sway through the absolute path of its socket. One `wtype -s` keeps a virtual keyboard
+(created once) with a private 0700 runtime folder, and Snipbrook runs as that user too, as in a
+real session: the command sway's binding runs must reach the instance's socket in that folder.
+wl-copy and wtype run as the caller and reach sway through the absolute path of its socket. One `wtype -s` keeps a virtual keyboard
 alive for the whole run, so that focus does not flicker as each wtype call adds its own.
 Copy: the clock starts before wl-copy is started (it returns once it has taken the selection)
 and stops when `snipbrook list --json --limit 1` first shows the text; the list calls themselves
 (about 3 ms each) are in the figure. Shortcut: the clock starts before wtype is started; the
 panel counts as mapped when sway's IPC reports a new (or newly focused) window of app id
-"com.snipbrook.app"; the main window stays in the tray (started in the background), so that is
+"com.snipbrook.app"; the main window stays in the tray (started with --background), so that is
 the panel. Escape closes it between openings. Targets: copy median <= 15 ms,
 shortcut median <= 40 ms.
 
@@ -33,6 +34,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build/bench"))
 BINARY = os.path.join(BUILD, "src/app/snipbrook")
 SWAY_USER = "snipbrook-sway"
+ACCOUNT = None  # the user sway and Snipbrook run as, when the caller is root
 COPIES = 30
 OPENINGS = 15
 
@@ -59,8 +61,13 @@ def sway_account():
     return pwd.getpwnam(SWAY_USER)
 
 
-def start_sway(work):
-    account = sway_account()
+def as_sway_user(account, command):
+    if not account:
+        return command
+    return ["setpriv", f"--reuid={account.pw_uid}", f"--regid={account.pw_gid}", "--clear-groups", *command]
+
+
+def start_sway(work, account):
     runtime = tempfile.mkdtemp(prefix="sway-run-")
     os.chmod(runtime, 0o700)
     config = os.path.join(work, "sway.cfg")
@@ -71,11 +78,9 @@ def start_sway(work):
     os.chmod(config, 0o644)
     env = {"PATH": os.environ["PATH"], "XDG_RUNTIME_DIR": runtime, "WLR_BACKENDS": "headless",
            "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman", "HOME": runtime}
-    command = ["sway", "-c", config]
     if account:
         os.chown(runtime, account.pw_uid, account.pw_gid)
-        command = ["setpriv", f"--reuid={account.pw_uid}", f"--regid={account.pw_gid}", "--clear-groups", *command]
-    sway = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    sway = subprocess.Popen(as_sway_user(account, ["sway", "-c", config]), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     socket = wait_for(lambda: next((os.path.join(runtime, name) for name in os.listdir(runtime)
                                     if name.startswith("wayland-") and not name.endswith(".lock")), None), 20, 0.02)
     ipc = wait_for(lambda: next((os.path.join(runtime, name) for name in os.listdir(runtime)
@@ -86,22 +91,24 @@ def start_sway(work):
     return sway, runtime, socket, ipc
 
 
-def environment(home, socket, ipc, bus):
+def environment(home, runtime, socket, ipc, account):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
-    for name, sub in (("XDG_DATA_HOME", "data"), ("XDG_CONFIG_HOME", "config"), ("XDG_RUNTIME_DIR", "run")):
+    for name, sub in (("XDG_DATA_HOME", "data"), ("XDG_CONFIG_HOME", "config")):
         os.makedirs(os.path.join(home, sub), mode=0o700, exist_ok=True)
         env[name] = os.path.join(home, sub)
-    env.update(HOME=home, WAYLAND_DISPLAY=socket, SWAYSOCK=ipc, SNIPBROOK_PLATFORM="wayland",
-               DBUS_SESSION_BUS_ADDRESS=bus)
+    env.update(HOME=home, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY=socket, SWAYSOCK=ipc,
+               SNIPBROOK_PLATFORM="wayland", DBUS_SESSION_BUS_ADDRESS="disabled:")
     folder = os.path.join(env["XDG_CONFIG_HOME"], "Snipbrook")
     os.makedirs(folder, mode=0o700, exist_ok=True)
     with open(os.path.join(folder, "Snipbrook.conf"), "w") as file:
         file.write("[General]\nhasShownWelcome=true\nstartInBackground=true\n")
+    if account:
+        subprocess.run(["chown", "-R", f"{account.pw_uid}:{account.pw_gid}", home], check=True)
     return env
 
 
 def cli(env, *args):
-    return subprocess.run([BINARY, *args], env=env, capture_output=True)
+    return subprocess.run(as_sway_user(ACCOUNT, [BINARY, *args]), env=env, capture_output=True)
 
 
 def newest_text(env):
@@ -115,14 +122,16 @@ def newest_text(env):
 def main():
     if not os.access(BINARY, os.X_OK):
         raise SystemExit("no snipbrook in " + BUILD + " (scripts/setup.sh bench builds it)")
+    global ACCOUNT
+    ACCOUNT = sway_account()
     work = tempfile.mkdtemp(prefix="snipbrook-wl-bench-")
-    sway, runtime, socket, ipc = start_sway(work)
-    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
-                           stderr=subprocess.DEVNULL)
-    env = environment(os.path.join(work, "home"), socket, ipc, bus.stdout.readline().decode().strip())
+    sway, runtime, socket, ipc = start_sway(work, ACCOUNT)
+    env = environment(os.path.join(work, "home"), runtime, socket, ipc, ACCOUNT)
     keyboard = subprocess.Popen(["wtype", "-s", "600000"], env=env)
     log = open(os.path.join(work, "instance.log"), "wb")
-    instance = subprocess.Popen([BINARY], env=env, stdout=log, stderr=subprocess.STDOUT)
+    # Straight to the tray, as at login: a main window in front would own the copies made meanwhile.
+    instance = subprocess.Popen(as_sway_user(ACCOUNT, [BINARY, "--background"]), env=env, stdout=log,
+                                stderr=subprocess.STDOUT)
     events = None
     try:
         if not wait_for(lambda: cli(env, "status").returncode == 0, 60, 0.02):
@@ -136,33 +145,41 @@ def main():
             start = time.perf_counter()
             subprocess.run(["wl-copy", text], env=env, check=True)
             if not wait_for(lambda: newest_text(env) == text, 10, 0):
-                raise SystemExit("the copy never showed:\n" + open(log.name, errors="replace").read()[-3000:])
+                raise SystemExit(f"copy {i} never showed:\n" + open(log.name, errors="replace").read()[-6000:])
             if i >= 3:  # the first ones warm the caches
                 copies.append((time.perf_counter() - start) * 1000)
         print(f"wl-copy to list: median {statistics.median(copies):.1f} ms, slowest {max(copies):.1f} ms "
               f"({COPIES} copies)")
 
-        events = subprocess.Popen(["swaymsg", "-t", "subscribe", "-m", '["window"]'], env=env,
+        # Line-buffered, or the events would arrive in 4 KB lumps.
+        events = subprocess.Popen(["stdbuf", "-oL", "swaymsg", "-t", "subscribe", "-m", '["window"]'], env=env,
                                   stdout=subprocess.PIPE, text=True)
         time.sleep(0.3)  # the subscription is in place
         openings = []
-        for i in range(OPENINGS + 2):
-            start = time.perf_counter()
-            subprocess.Popen(["wtype", "-M", "ctrl", "-M", "shift", "-k", "space", "-m", "shift", "-m", "ctrl"], env=env)
-            mapped = None
-            while mapped is None:
+
+        def wait_for_event(change, since):
+            while True:
                 line = events.stdout.readline()
                 if not line:
                     raise SystemExit("sway's event stream ended")
                 event = json.loads(line)
                 container = event.get("container", {})
-                if event.get("change") in ("new", "focus") and container.get("app_id") == "com.snipbrook.app":
-                    mapped = time.perf_counter()
-            if i >= 2:
+                if os.environ.get("BENCH_DEBUG"):
+                    print(f"{(time.perf_counter() - since) * 1000:8.1f} ms {event.get('change')} "
+                          f"{container.get('app_id')} {container.get('name')}")
+                if event.get("change") == change and container.get("app_id") == "com.snipbrook.app":
+                    return time.perf_counter()
+
+        for i in range(OPENINGS + 2):
+            start = time.perf_counter()
+            subprocess.Popen(["wtype", "-M", "ctrl", "-M", "shift", "-k", "space", "-m", "shift", "-m", "ctrl"], env=env)
+            mapped = wait_for_event("new", start)
+            if i >= 2:  # the first ones build the panel and warm the caches
                 openings.append((mapped - start) * 1000)
             time.sleep(0.2)
             subprocess.run(["wtype", "-k", "Escape"], env=env)
-            time.sleep(0.3)
+            wait_for_event("close", start)
+            time.sleep(0.1)
         print(f"shortcut to panel mapped: median {statistics.median(openings):.1f} ms, slowest {max(openings):.1f} ms "
               f"({OPENINGS} openings)")
     finally:
@@ -174,7 +191,6 @@ def main():
         except subprocess.TimeoutExpired:
             instance.kill()
         keyboard.terminate()
-        bus.terminate()
         sway.terminate()
         sway.wait(10)
         shutil.rmtree(work, ignore_errors=True)

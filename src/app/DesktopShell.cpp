@@ -138,6 +138,22 @@ QString shortcutText(ApplicationState &state, const HotkeyManager &hotkeys)
     return hotkey::hotkeyKeyCapsText(configured).value_or(QStringLiteral("Ctrl+Shift+Space"));
 }
 
+// What the settings window says about this desktop: what it keeps from us, and where the
+// shortcut must be bound when programs cannot take keys.
+QString desktopNotice(const DesktopPlatform &platform, const HotkeyManager &hotkeys)
+{
+    QStringList lines;
+    if (!platform.desktopNotice().isEmpty())
+        lines.append(platform.desktopNotice());
+    if (const std::optional<QString> bound = hotkeys.desktopBoundHotkey()) {
+        const QString keys = hotkey::hotkeyKeyCapsText(*bound).value_or(*bound);
+        lines.append(QStringLiteral("This desktop does not let programs take keys: bind %1 to \"snipbrook popup\" in "
+                                    "its keyboard settings. For sway, add to its configuration:\n%2")
+                         .arg(keys, hotkey::swayBindingLine(*bound).value_or(QStringLiteral("bindsym ... exec snipbrook popup"))));
+    }
+    return lines.join(QStringLiteral("\n\n"));
+}
+
 } // namespace
 
 DesktopShell::DesktopShell(ApplicationState &state, DesktopPlatform &platform, const Clock &clock,
@@ -291,7 +307,7 @@ void DesktopShell::showSettings()
         services.loginItems = &p.loginItems;
         services.updates = &p.updates;
         services.keyCapture = p.keyCapture.get();
-        services.desktopNotice = p.platform.desktopNotice();
+        services.desktopNotice = desktopNotice(p.platform, p.hotkeys);
         p.settingsModel = std::make_unique<SettingsViewModel>(services);
         p.settingsWindow = std::make_unique<SettingsWindow>(*p.settingsModel);
     }
@@ -304,10 +320,13 @@ QString DesktopShell::statusLines() const
 {
     const Parts &p = *m_parts;
     const std::optional<QString> hotkey = p.hotkeys.registeredHotkey();
-    const QString shortcut = p.hotkeys.isRegistered() && hotkey
-                                 ? QStringLiteral("registered (") + hotkey::hotkeyKeyCapsText(*hotkey).value_or(*hotkey) +
-                                       QLatin1Char(')')
-                                 : QStringLiteral("not registered");
+    const std::optional<QString> bound = p.hotkeys.desktopBoundHotkey();
+    const QString shortcut =
+        p.hotkeys.isRegistered() && hotkey
+            ? QStringLiteral("registered (") + hotkey::hotkeyKeyCapsText(*hotkey).value_or(*hotkey) + QLatin1Char(')')
+        : bound ? QStringLiteral("bind it in the compositor (") + hotkey::swayBindingLine(*bound).value_or(*bound) +
+                      QLatin1Char(')')
+                : QStringLiteral("not registered");
     const QString tray = p.menuBar->isTrayPresent() ? QStringLiteral("present")
                                                     : QStringLiteral("none (no StatusNotifier or XEmbed tray host)");
     return QStringLiteral("Global shortcut: ") + shortcut + QStringLiteral("\nTray: ") + tray;
