@@ -325,6 +325,7 @@ void HeadlessSway::addTo(QProcessEnvironment &environment) const
 {
     environment.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
     environment.insert(QStringLiteral("SWAYSOCK"), m_ipcSocket);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     environment.remove(QStringLiteral("DISPLAY"));
 }
 

@@ -20,8 +20,7 @@ QString missingCompositorReason() { return QStringLiteral("no Wayland compositor
 
 } // namespace snipbrook::test
 
-// Wayland tests run against a private headless sway, this program being one of its clients;
-// without sway they fall back to the offscreen platform and the Wayland tests skip. This replaces
+// Wayland tests run against a private headless sway; without sway the Wayland tests skip. This replaces
 // the common test main of tests/support.
 int main(int argc, char **argv)
 {
@@ -39,19 +38,19 @@ int main(int argc, char **argv)
     if (sway.start()) {
         ::setenv("WAYLAND_DISPLAY", QFile::encodeName(sway.waylandDisplay()).constData(), 1);
         ::setenv("SWAYSOCK", QFile::encodeName(sway.ipcSocket()).constData(), 1);
-        ::setenv("QT_QPA_PLATFORM", "wayland", 1);
     } else {
         ::unsetenv("WAYLAND_DISPLAY");
         ::unsetenv("SWAYSOCK");
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
+    // This program drives the compositor through its clients and IPC and needs no window of its
+    // own; the clients it starts get Qt on Wayland (HeadlessSway::addTo).
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int result = 0;
     {
         QGuiApplication app(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
         result = RUN_ALL_TESTS();
     }
-    // Only now: Qt ends the program when its compositor goes.
     sway.stop();
     compositor = nullptr;
     return result;
