@@ -3,7 +3,8 @@
 // test or benchmark sees what a paste put there. Ends when its standard input closes.
 //   snipbrook-text-window [--app-id ID] [--copy TEXT] [TITLE]
 // --app-id sets the desktop file name, which is the window's app id on Wayland. --copy puts TEXT
-// on the clipboard once the window is active (Wayland lets only the focused client set it).
+// on the clipboard when the first key is typed into the field: Wayland takes a copy only from the
+// focused client, answering an input event of it.
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
@@ -33,16 +34,12 @@ int main(int argc, char **argv)
     field.setWindowTitle(title);
     field.setAccessibleName(QStringLiteral("Paste target"));
     field.resize(360, 40);
-    QObject::connect(&field, &QLineEdit::textChanged, [](const QString &text) {
+    QObject::connect(&field, &QLineEdit::textChanged, [&](const QString &text) {
         std::printf("%s\n", text.toUtf8().constData());
         std::fflush(stdout);
+        if (!copy.isEmpty() && !std::exchange(copied, true))
+            QGuiApplication::clipboard()->setText(copy);
     });
-    if (!copy.isEmpty()) {
-        QObject::connect(&app, &QGuiApplication::applicationStateChanged, &app, [&](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive && !std::exchange(copied, true))
-                QGuiApplication::clipboard()->setText(copy);
-        });
-    }
     field.show();
     field.activateWindow();
     std::printf("%llu\n", static_cast<unsigned long long>(field.winId()));

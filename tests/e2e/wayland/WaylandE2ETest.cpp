@@ -218,6 +218,9 @@ TEST_F(WaylandEndToEnd, RecordsTheSourceAppIdAndSkipsIgnoredApps)
     entry.close();
     TextField notepad;
     ASSERT_TRUE(notepad.open("org.example.Notepad", "typed in the notepad"));
+    ASSERT_TRUE(focusApp("org.example.Notepad"));
+    ASSERT_TRUE(wtype({"x"})); // the window copies on its first key
+    ASSERT_TRUE(waitFor([] { return wlPaste() == QByteArray("typed in the notepad"); }, 10000)) << "the window did not copy";
     ASSERT_TRUE(session.waitForList([](const QJsonArray &items) { return newestContent(items) == "typed in the notepad"; }))
         << session.instanceOutput().toStdString();
     const QJsonObject metadata = newest(*session.list()).value("metadata").toObject();
