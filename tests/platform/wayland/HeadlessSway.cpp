@@ -49,7 +49,7 @@ const char *const swayConfig = "default_border none\n"
 bool ensureSwayUser(uid_t &uid, gid_t &gid, QString &failure)
 {
     if (!::getpwnam(swayUser)) {
-        const int code = std::system("useradd --system --no-create-home --shell /usr/sbin/nologin "
+        const int code = std::system("PATH=\"$PATH:/usr/sbin:/sbin\" useradd --system --no-create-home --shell /usr/sbin/nologin "
                                      "snipbrook-sway >/dev/null 2>&1");
         // Another test program may have created it meanwhile.
         if (code != 0 && !::getpwnam(swayUser)) {
