@@ -18,7 +18,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   openssl npm
   xvfb openbox xclip xdotool dbus dbus-x11 x11-utils fonts-dejavu-core trayer xterm python3-xlib
-  sway wl-clipboard
+  sway wl-clipboard wtype foot
   librsvg2-bin desktop-file-utils appstream man-db dpkg-dev file fakeroot
 )
 

@@ -38,6 +38,13 @@ SnipbrookSession::~SnipbrookSession()
         killHard();
 }
 
+void SnipbrookSession::useWaylandDisplay(const QString &socket)
+{
+    m_environment.insert(QStringLiteral("WAYLAND_DISPLAY"), socket);
+    m_environment.insert(QStringLiteral("SNIPBROOK_PLATFORM"), QStringLiteral("wayland"));
+    m_environment.remove(QStringLiteral("DISPLAY"));
+}
+
 bool SnipbrookSession::start()
 {
     m_instance = std::make_unique<QProcess>();
@@ -51,7 +58,7 @@ bool SnipbrookSession::start()
         return false;
     // On a display the main window shows, then goes to the tray: wait for that, so it takes no
     // focus later. Without a display there is no window.
-    if (!m_environment.contains(QStringLiteral("DISPLAY")))
+    if (!m_environment.contains(QStringLiteral("DISPLAY")) && !m_environment.contains(QStringLiteral("WAYLAND_DISPLAY")))
         return true;
     static_cast<void>(
         QTest::qWaitFor([&] { return instanceOutput().contains(QStringLiteral("Started in the background")); }, 5000));

@@ -33,12 +33,17 @@ public:
     // Desktop entries placed here are found by the instance.
     QString applicationsDir() const { return m_home.path() + QStringLiteral("/share/applications"); }
 
+    // Makes the program a client of the Wayland compositor at `socket` (an absolute path), with
+    // no X display to fall back to.
+    void useWaylandDisplay(const QString &socket);
+
     // Starts the instance and waits until its command line answers.
     bool start();
     // Asks it to quit and waits for it to end; false when it did not end cleanly.
     bool quit();
     void killHard();
     bool isRunning() const { return m_instance && m_instance->state() == QProcess::Running; }
+    qint64 instancePid() const { return m_instance ? m_instance->processId() : 0; }
     // What the instance printed so far (its diagnostic lines).
     QString instanceOutput();
 
