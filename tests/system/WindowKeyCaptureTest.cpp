@@ -56,7 +56,6 @@ TEST_F(WindowKeyCaptureTest, ARecordingSwallowsOurWindowsKeysAndGivesTheLetterNo
 {
     HotkeyRecorder recorder(&capture, QStringLiteral("ctrl+opt+k"));
     QSignalSpy accepted(&recorder, &HotkeyRecorder::hotkeyAccepted);
-    QSignalSpy modifiers(&capture, &KeyCapture::modifiersChanged);
     recorder.startRecording();
     ASSERT_TRUE(capture.isCapturing());
 
@@ -67,7 +66,6 @@ TEST_F(WindowKeyCaptureTest, ARecordingSwallowsOurWindowsKeysAndGivesTheLetterNo
     send(QEvent::KeyPress, Qt::Key_K, ctrlShift, QStringLiteral("\x0b"));
     EXPECT_EQ(accepted.size(), 1);
     EXPECT_EQ(recorder.hotkeyString(), QStringLiteral("shift+cmd+k"));
-    EXPECT_EQ(modifiers.size(), 2);
     EXPECT_EQ(widget.keyEvents, 0);
 
     // The recording is over: keys belong to the window again.
