@@ -6,6 +6,9 @@
 #include <QKeyEvent>
 #include <QSignalSpy>
 
+#include <optional>
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 using namespace snipbrook;
@@ -14,7 +17,7 @@ namespace {
 
 constexpr Qt::KeyboardModifiers ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
 
-// Stands for the focused widget of the settings window: counts what reaches it.
+// The focused widget of the settings window.
 class FocusedWidget : public QObject {
 public:
     int keyEvents = 0;
@@ -35,7 +38,7 @@ QKeyEvent keyEvent(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, 
 
 class WindowKeyCaptureTest : public ::testing::Test {
 protected:
-    // Delivered as the window system delivers it: through the application's event filters.
+    // Through the application's event filters, as the window system delivers it.
     bool send(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, const QString &text = {})
     {
         QKeyEvent event = keyEvent(type, key, modifiers, text);
@@ -49,11 +52,10 @@ protected:
 
 } // namespace
 
-TEST_F(WindowKeyCaptureTest, ARecordingOfOurOwnWindowsKeysGivesTheHotkeyAndTheWidgetSeesNone)
+TEST_F(WindowKeyCaptureTest, ARecordingSwallowsOurWindowsKeysAndGivesTheLetterNotItsControlCharacter)
 {
     HotkeyRecorder recorder(&capture, QStringLiteral("ctrl+opt+k"));
     QSignalSpy accepted(&recorder, &HotkeyRecorder::hotkeyAccepted);
-    QSignalSpy modifiers(&capture, &KeyCapture::modifiersChanged);
     recorder.startRecording();
     ASSERT_TRUE(capture.isCapturing());
 
@@ -64,7 +66,6 @@ TEST_F(WindowKeyCaptureTest, ARecordingOfOurOwnWindowsKeysGivesTheHotkeyAndTheWi
     send(QEvent::KeyPress, Qt::Key_K, ctrlShift, QStringLiteral("\x0b"));
     EXPECT_EQ(accepted.size(), 1);
     EXPECT_EQ(recorder.hotkeyString(), QStringLiteral("shift+cmd+k"));
-    EXPECT_EQ(modifiers.size(), 2);
     EXPECT_EQ(widget.keyEvents, 0);
 
     // The recording is over: keys belong to the window again.
@@ -73,43 +74,26 @@ TEST_F(WindowKeyCaptureTest, ARecordingOfOurOwnWindowsKeysGivesTheHotkeyAndTheWi
     EXPECT_EQ(widget.keyEvents, 1);
 }
 
-TEST_F(WindowKeyCaptureTest, KeysBecomeTheFormTheRecorderKnowsWhateverTheModifiersMadeOfThem)
+TEST(WindowKeyCaptureKeys, ShiftedDigitsAndSidedModifiersAreRecordedAsTheKeyNotWhatItTyped)
 {
-    const auto captured = [](int key, Qt::KeyboardModifiers modifiers, const QString &text = {}, quint32 scanCode = 0,
+    using Key = std::tuple<std::optional<quint16>, QString, Qt::KeyboardModifiers>;
+    const auto captured = [](int key, Qt::KeyboardModifiers modifiers, const char *text, quint32 scanCode = 0,
                              quint32 keysym = 0) {
-        return WindowKeyCapture::capturedKey(keyEvent(QEvent::KeyPress, key, modifiers, text, scanCode, keysym));
+        const CapturedKey got = WindowKeyCapture::capturedKey(
+            keyEvent(QEvent::KeyPress, key, modifiers, QString::fromLatin1(text), scanCode, keysym));
+        return Key(got.keyCode, got.text, got.modifiers);
     };
-    const auto expectKey = [](const CapturedKey &key, std::optional<quint16> code, const QString &text,
-                              Qt::KeyboardModifiers modifiers) {
-        EXPECT_EQ(key.keyCode, code);
-        EXPECT_EQ(key.text, text);
-        EXPECT_EQ(key.modifiers, modifiers);
-    };
-    expectKey(captured(Qt::Key_Space, ctrlShift, QStringLiteral(" ")), 49, QString(), ctrlShift);
-    expectKey(captured(Qt::Key_Backtab, Qt::ShiftModifier), 48, QString(), Qt::ShiftModifier);
-    expectKey(captured(Qt::Key_Backspace, Qt::AltModifier), 51, QString(), Qt::AltModifier);
-    expectKey(captured(Qt::Key_F5, Qt::KeypadModifier), 96, QString(), Qt::NoModifier);
-    expectKey(captured(Qt::Key_A, Qt::ShiftModifier, QStringLiteral("A")), std::nullopt, QStringLiteral("a"),
-              Qt::ShiftModifier);
-    // Shift+1 reaches the window as "!"; the digit row's key codes give the digit back.
-    expectKey(captured(Qt::Key_Exclam, ctrlShift, QStringLiteral("!"), 10), std::nullopt, QStringLiteral("1"), ctrlShift);
-    expectKey(captured(Qt::Key_ParenRight, ctrlShift, QStringLiteral(")"), 19), std::nullopt, QStringLiteral("0"),
-              ctrlShift);
-    expectKey(captured(Qt::Key_Comma, Qt::ControlModifier), std::nullopt, QStringLiteral(","), Qt::ControlModifier);
-    expectKey(captured(Qt::Key_Enter, Qt::NoModifier, QStringLiteral("\r")), std::nullopt, QString(), Qt::NoModifier);
-
+    // Shift+1 reaches the window as "!"; the digit row's scan code gives the digit back.
+    EXPECT_EQ(captured(Qt::Key_Exclam, ctrlShift, "!", 10), Key(std::nullopt, "1", ctrlShift));
+    EXPECT_EQ(captured(Qt::Key_A, Qt::ShiftModifier, "A"), Key(std::nullopt, "a", Qt::ShiftModifier));
+    EXPECT_EQ(captured(Qt::Key_Space, ctrlShift, " "), Key(49, "", ctrlShift));
+    EXPECT_EQ(captured(Qt::Key_F5, Qt::KeypadModifier, ""), Key(96, "", Qt::NoModifier));
     // Modifier keys by their side, not counting themselves among the held modifiers.
-    expectKey(captured(Qt::Key_Control, ctrlShift, {}, 0, 0xffe3), 55, QString(), Qt::ShiftModifier);
-    expectKey(captured(Qt::Key_Control, Qt::ControlModifier, {}, 0, 0xffe4), 54, QString(), Qt::NoModifier);
-    expectKey(captured(Qt::Key_Meta, Qt::MetaModifier, {}, 0, 0xffec), 62, QString(), Qt::NoModifier);
-    expectKey(captured(Qt::Key_Super_L, Qt::MetaModifier), 59, QString(), Qt::NoModifier);
-    expectKey(captured(Qt::Key_Alt, Qt::AltModifier, {}, 0, 0xffea), 61, QString(), Qt::NoModifier);
-    expectKey(captured(Qt::Key_Shift, Qt::ShiftModifier, {}, 0, 0xffe2), 60, QString(), Qt::NoModifier);
-    expectKey(captured(Qt::Key_CapsLock, Qt::NoModifier), 57, QString(), Qt::NoModifier);
-    expectKey(captured(Qt::Key_AltGr, Qt::NoModifier), 63, QString(), Qt::NoModifier);
+    EXPECT_EQ(captured(Qt::Key_Control, ctrlShift, "", 0, 0xffe3), Key(55, "", Qt::ShiftModifier));
+    EXPECT_EQ(captured(Qt::Key_Control, Qt::ControlModifier, "", 0, 0xffe4), Key(54, "", Qt::NoModifier));
 }
 
-TEST_F(WindowKeyCaptureTest, ModifierReleasesAreReportedAndNoShortcutFiresWhileCapturing)
+TEST_F(WindowKeyCaptureTest, NoShortcutFiresWhileCapturingAndModifierReleasesAreReported)
 {
     QSignalSpy modifiers(&capture, &KeyCapture::modifiersChanged);
     QSignalSpy presses(&capture, &KeyCapture::keyPressed);

@@ -1,4 +1,6 @@
 #include "FakeDataControlDevice.h"
+#include "platform/wayland/PipeTransfer.h"
+#include "support/WaitFor.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -42,7 +44,7 @@ int FakeDataControlDevice::paste(SourceId source, const QString &type)
 
 void FakeDataControlDevice::receive(OfferId offer, const QString &type, int fd)
 {
-    received.emplace_back(offer, type);
+    received.append(type);
     // The caller closes its descriptor; the owner holds its own copy, as over the wire.
     const int owner = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     const std::optional<QByteArray> answer = m_answers[offer][type];
@@ -60,6 +62,34 @@ DataControlDevice::SourceId FakeDataControlDevice::createSource(const QStringLis
     const SourceId source = ++m_lastSource;
     sources[source] = types;
     return source;
+}
+
+void DataControlPasteboardTest::open(bool primarySelection, PipeLimits limits)
+{
+    auto fake = std::make_unique<FakeDataControlDevice>(primarySelection);
+    device = fake.get();
+    pasteboard = std::make_unique<DataControlPasteboard>(std::move(fake), DataControlPasteboard::Options{{limits}});
+}
+
+std::optional<PasteboardSnapshot> DataControlPasteboardTest::read()
+{
+    QObject context;
+    bool done = false;
+    std::optional<PasteboardSnapshot> result;
+    pasteboard->requestSnapshot(&context, [&](std::optional<PasteboardSnapshot> snapshot) {
+        done = true;
+        result = std::move(snapshot);
+    });
+    EXPECT_TRUE(waitFor([&] { return done; })) << "the handler never ran";
+    return result;
+}
+
+QByteArray DataControlPasteboardTest::paste(const QString &type, DataControlDevice::SourceId source)
+{
+    const PipeRead read = readPipe(device->paste(source ? source : device->selectionSource, type), PipeLimits{},
+                                   std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    EXPECT_EQ(read.status, PipeStatus::complete);
+    return read.bytes;
 }
 
 } // namespace snipbrook::test

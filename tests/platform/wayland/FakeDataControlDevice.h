@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/wayland/DataControlDevice.h"
+#include "platform/wayland/DataControlPasteboard.h"
 
 #include <QByteArray>
 #include <QList>
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <optional>
@@ -13,28 +16,25 @@
 namespace snipbrook::test {
 
 // A data-control device without a compositor. Tests announce other applications' offers (with
-// the bytes each type answers with) and play the compositor's events; our own requests are
-// recorded. An offer type without an answer is never written: its pipe stays open, as with an
-// owner that hangs.
+// the bytes each type answers with; none: an owner that hangs) and play the compositor's events;
+// our own requests are recorded.
 class FakeDataControlDevice : public DataControlDevice {
 public:
     explicit FakeDataControlDevice(bool primarySelection = true) : m_primary(primarySelection) {}
     ~FakeDataControlDevice() override;
 
-    // Another application copies: the offer is announced with its types, then becomes the
-    // selection. Returns the offer.
+    // Another application copies: the offer is announced with its types, then becomes the selection.
     OfferId copy(const std::vector<std::pair<QString, std::optional<QByteArray>>> &types);
     // The selection becomes empty (its owner quit, or someone emptied it).
     void empty() { m_listener->selection(0); }
-    // The compositor confirms our last setSelection: the offer for our own source, as every
-    // data-control client sees it.
+    // The compositor confirms our last setSelection: an offer for our own source.
     void confirmOwnSelection();
     // Someone pastes `type` from our source; returns the read end of its pipe.
     int paste(SourceId source, const QString &type);
     void cancel(SourceId source) { m_listener->sourceCancelled(source); }
 
     // What we asked for.
-    std::vector<std::pair<OfferId, QString>> received;
+    QStringList received;
     std::vector<OfferId> destroyedOffers;
     std::map<SourceId, QStringList> sources;
     std::vector<SourceId> destroyedSources;
@@ -62,6 +62,20 @@ private:
     std::map<OfferId, std::map<QString, std::optional<QByteArray>>> m_answers;
     // Write ends of owners that never answer, closed at the end.
     std::vector<int> m_hung;
+};
+
+// A pasteboard over the fake device.
+class DataControlPasteboardTest : public ::testing::Test {
+protected:
+    void SetUp() override { open(); }
+    void open(bool primarySelection = true, PipeLimits limits = {std::chrono::milliseconds(100)});
+    // Nothing when the read failed; fails the test if the handler never ran.
+    std::optional<PasteboardSnapshot> read();
+    // What another application pasting `type` from one of our sources gets.
+    QByteArray paste(const QString &type, DataControlDevice::SourceId source = 0);
+
+    std::unique_ptr<DataControlPasteboard> pasteboard;
+    FakeDataControlDevice *device = nullptr;
 };
 
 } // namespace snipbrook::test

@@ -17,13 +17,11 @@ struct Pipe {
     Pipe() { EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0); }
     ~Pipe()
     {
-        for (int fd : fds) {
+        for (int fd : fds)
             if (fd >= 0)
                 ::close(fd);
-        }
     }
-    // Hands the end over to a transfer, which closes it.
-    int take(int end) { return std::exchange(fds[end], -1); }
+    int take(int end) { return std::exchange(fds[end], -1); } // the transfer closes it
     int fds[2] = {-1, -1};
 };
 
@@ -36,16 +34,12 @@ QByteArray randomBytes(qsizetype size)
     return bytes;
 }
 
-auto farAway()
-{
-    return std::chrono::steady_clock::now() + 1h;
-}
+auto farAway() { return std::chrono::steady_clock::now() + 1h; }
 
 } // namespace
 
-TEST(PipeTransferTest, LargeTransfersArriveWhole)
+TEST(PipeTransferTest, TransfersLargerThanThePipeBufferArriveWhole)
 {
-    // Several times the pipe's buffer, so both sides wait on each other.
     const QByteArray bytes = randomBytes(3 << 20);
     Pipe pipe;
     PipeStatus written = PipeStatus::failed;
@@ -57,18 +51,20 @@ TEST(PipeTransferTest, LargeTransfersArriveWhole)
     EXPECT_EQ(read.bytes, bytes);
 }
 
-TEST(PipeTransferTest, AnOwnerThatNeverWritesCostsOneTimeOut)
+TEST(PipeTransferTest, StalledOrTricklingPeersRunIntoTheirTimeOut)
 {
-    Pipe pipe;
-    const PipeRead read = readPipe(pipe.take(0), PipeLimits{50ms, 1 << 20}, farAway());
+    Pipe silent;
+    const PipeRead read = readPipe(silent.take(0), PipeLimits{50ms, 1 << 20}, farAway());
     EXPECT_EQ(read.status, PipeStatus::timedOut);
     EXPECT_TRUE(read.bytes.isEmpty());
 
-    // An owner that trickles its data runs into the overall deadline.
-    Pipe trickle;
+    Pipe trickle; // each step is quick, the whole is not
     ASSERT_EQ(::write(trickle.fds[1], "a", 1), 1);
-    const PipeRead late = readPipe(trickle.take(0), PipeLimits{1h, 1 << 20}, std::chrono::steady_clock::now() + 50ms);
-    EXPECT_EQ(late.status, PipeStatus::timedOut);
+    EXPECT_EQ(readPipe(trickle.take(0), PipeLimits{1h, 1 << 20}, std::chrono::steady_clock::now() + 50ms).status,
+              PipeStatus::timedOut);
+
+    Pipe unread;
+    EXPECT_EQ(writePipe(unread.take(1), randomBytes(1 << 20), 50ms), PipeStatus::timedOut);
 }
 
 TEST(PipeTransferTest, OversizedRepresentationIsRefusedAndReleasesItsWriterWithoutSigpipe)
@@ -84,18 +80,10 @@ TEST(PipeTransferTest, OversizedRepresentationIsRefusedAndReleasesItsWriterWitho
     EXPECT_EQ(written, PipeStatus::failed);
 }
 
-TEST(PipeTransferTest, ReaderThatNeverReadsDoesNotHoldTheWriterForever)
+TEST(PipeTransferTest, CancellingEndsTransfersThatWouldWaitAnHour)
 {
-    Pipe pipe;
-    EXPECT_EQ(writePipe(pipe.take(1), randomBytes(1 << 20), 50ms), PipeStatus::timedOut);
-}
-
-TEST(PipeTransferTest, CancellingEndsWaitingTransfersAtOnce)
-{
-    // Without the cancel these would wait an hour.
     TransferCancel cancel;
-    Pipe reading;
-    Pipe writing;
+    Pipe reading, writing;
     PipeRead read;
     PipeStatus written = PipeStatus::complete;
     std::thread reader([&, fd = reading.take(0)] { read = readPipe(fd, PipeLimits{1h, 1 << 20}, farAway(), &cancel); });
@@ -103,7 +91,6 @@ TEST(PipeTransferTest, CancellingEndsWaitingTransfersAtOnce)
     cancel.cancel();
     reader.join();
     writer.join();
-    EXPECT_TRUE(cancel.isCancelled());
     EXPECT_EQ(read.status, PipeStatus::cancelled);
     EXPECT_EQ(written, PipeStatus::cancelled);
 }

@@ -5,7 +5,6 @@
 #include "platform/wayland/WaylandWorkspace.h"
 #include "system/PasteKeystroke.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,31 +24,26 @@ quint64 open(ToplevelList &list, const QString &appId, bool activated = false)
 {
     const quint64 id = list.add();
     list.setAppId(id, appId);
-    list.setTitle(id, appId + QStringLiteral(" window"));
     list.setActivated(id, activated);
     list.done(id);
     return id;
 }
 
-void focus(ToplevelList &list, quint64 from, quint64 to)
+void setActivated(ToplevelList &list, quint64 id, bool activated)
 {
-    list.setActivated(from, false);
-    list.done(from);
-    list.setActivated(to, true);
-    list.done(to);
+    list.setActivated(id, activated);
+    list.done(id);
 }
 
-TEST(ToplevelListTest, ChangesShowOnlyOnceTheCompositorSaysDone)
+TEST(ToplevelListTest, HalfDescribedWindowsShowOnlyOnceTheCompositorSaysDone)
 {
     ToplevelList list;
     const quint64 id = list.add();
     list.setAppId(id, QStringLiteral("foot"));
     list.setActivated(id, true);
-    // Half-described windows would be recorded as a source without a name.
     EXPECT_TRUE(list.toplevels().isEmpty());
     EXPECT_FALSE(list.activated());
     list.done(id);
-    ASSERT_TRUE(list.activated());
     EXPECT_EQ(list.activated()->appId, QStringLiteral("foot"));
 
     list.setTitle(id, QStringLiteral("~/src"));
@@ -61,36 +55,21 @@ TEST(ToplevelListTest, ChangesShowOnlyOnceTheCompositorSaysDone)
     EXPECT_EQ(list.find(id)->title, QStringLiteral("~/src"));
 }
 
-TEST(ToplevelListTest, FocusMovesWhileTheWindowsKeepTheOrderTheyAppearedIn)
+TEST(ToplevelListTest, TheNewestActivatedWindowIsTypedIntoAndClosedIdsAreNeverReused)
 {
     ToplevelList list;
     const quint64 editor = open(list, QStringLiteral("org.gnome.TextEditor"), true);
-    const quint64 terminal = open(list, QStringLiteral("foot"));
-    focus(list, editor, terminal);
+    const quint64 terminal = open(list, QStringLiteral("foot"), true); // two seats, one window each
     EXPECT_EQ(list.activated()->id, terminal);
-    ASSERT_EQ(list.toplevels().size(), 2);
     EXPECT_EQ(list.toplevels()[0].id, editor);
-    // Two seats may each have a window activated: the newest is the one typed into.
-    list.setActivated(editor, true);
-    list.done(editor);
-    EXPECT_EQ(list.activated()->id, editor);
-}
 
-TEST(ToplevelListTest, ClosedWindowsLeaveAndTheirIdsAreNeverReused)
-{
-    ToplevelList list;
-    const quint64 first = open(list, QStringLiteral("foot"), true);
-    list.remove(first);
-    EXPECT_FALSE(list.find(first));
-    EXPECT_FALSE(list.activated());
+    list.remove(terminal);
+    EXPECT_FALSE(list.find(terminal));
+    EXPECT_EQ(list.activated()->id, editor);
     // A paste waiting for the closed window must not land in a new one.
-    const quint64 second = open(list, QStringLiteral("foot"), true);
-    EXPECT_NE(second, first);
+    EXPECT_NE(open(list, QStringLiteral("foot")), terminal);
     list.clear();
-    EXPECT_TRUE(list.toplevels().isEmpty());
-    // Events for a window the list no longer has change nothing.
-    list.setActivated(second, true);
-    list.done(second);
+    setActivated(list, editor, true); // events for a window the list no longer has
     EXPECT_FALSE(list.activated());
 }
 
@@ -103,49 +82,30 @@ protected:
         ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
         entry.write("[Desktop Entry]\nType=Application\nName=Text Editor\n");
     }
-    WaylandWorkspace::Options options() const
-    {
-        return {QStringList{dataDir.path()}, QStringLiteral("C"), ownAppIds};
-    }
 
     QTemporaryDir dataDir;
     ToplevelList list;
+    WaylandWorkspace workspace{list, {QStringList{dataDir.path()}, QStringLiteral("C"), ownAppIds}};
 };
 
-TEST_F(WaylandWorkspaceTest, TheActivatedWindowIsTheFrontApplicationNamedByItsDesktopEntry)
+TEST_F(WaylandWorkspaceTest, ApplicationsAreNamedByTheirDesktopEntryOncePerAppIdWithOursMarked)
 {
-    const WaylandWorkspace workspace(list, options());
-    const quint64 editor = open(list, QStringLiteral("org.gnome.TextEditor"), true);
-    const quint64 terminal = open(list, QStringLiteral("foot"));
-    const std::optional<RunningApplication> front = workspace.frontmostApplication();
-    ASSERT_TRUE(front);
-    EXPECT_EQ(front->bundleIdentifier, QStringLiteral("org.gnome.TextEditor"));
-    EXPECT_EQ(front->localizedName, QStringLiteral("Text Editor"));
-    EXPECT_TRUE(front->isActive);
-    // Without a desktop entry the app id names the application.
-    focus(list, editor, terminal);
-    EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, QStringLiteral("foot"));
-    EXPECT_EQ(workspace.frontmostApplication()->localizedName, QStringLiteral("foot"));
-}
-
-TEST_F(WaylandWorkspaceTest, RunningApplicationsAreOnePerAppIdAndOurWindowsCarryOurIdentifier)
-{
-    const WaylandWorkspace workspace(list, options());
     open(list, QStringLiteral("foot"));
     open(list, QStringLiteral("snipbrook"));
+    open(list, QStringLiteral("org.gnome.TextEditor"));
     open(list, QStringLiteral("foot"), true);
-    open(list, QString(), false);
+    open(list, QString());
+    EXPECT_EQ(workspace.frontmostApplication()->localizedName, QStringLiteral("foot")); // no desktop entry
+
     const QList<RunningApplication> running = workspace.runningApplications();
-    ASSERT_EQ(running.size(), 2);
-    EXPECT_EQ(running[0].bundleIdentifier, QStringLiteral("foot"));
+    ASSERT_EQ(running.size(), 3);
     EXPECT_TRUE(running[0].isActive);
-    EXPECT_TRUE(running[0].isRegular);
     EXPECT_EQ(running[1].bundleIdentifier, workspace.ownBundleIdentifier());
+    EXPECT_EQ(running[2].localizedName, QStringLiteral("Text Editor"));
 }
 
 TEST_F(WaylandWorkspaceTest, CopiesRecordTheFrontAppSkipOurOwnWindowsAndAreUnknownWithoutAWindowList)
 {
-    const WaylandWorkspace workspace(list, options());
     // GNOME: no window list at all.
     EXPECT_EQ(SourceAppDetector(workspace).detectSourceApp().name, QStringLiteral("Unknown"));
     EXPECT_FALSE(SourceAppDetector(workspace).detectSourceApp().bundleIdentifier);
@@ -153,28 +113,25 @@ TEST_F(WaylandWorkspaceTest, CopiesRecordTheFrontAppSkipOurOwnWindowsAndAreUnkno
     const quint64 own = open(list, QStringLiteral("snipbrook"), true);
     EXPECT_EQ(SourceAppDetector(workspace).detectSourceApp().bundleIdentifier, workspace.ownBundleIdentifier());
     // Nothing in front: the running applications other than ours are the candidates.
-    list.setActivated(own, false);
-    list.done(own);
+    setActivated(list, own, false);
     open(list, QStringLiteral("org.gnome.TextEditor"));
     EXPECT_EQ(SourceAppDetector(workspace).detectSourceApp().bundleIdentifier, QStringLiteral("org.gnome.TextEditor"));
 }
 
-TEST(WaylandActiveWindowTest, TheActivatedWindowIsNamedByItsAppIdSoTerminalsGetTheirPasteKey)
+TEST(WaylandActiveWindowTest, PasteTargetsTheActivatedWindowByAppIdNeverOursNorAClosedOne)
 {
     ToplevelList list;
     QList<quint64> requested;
     WaylandActiveWindow windows(list, [&](quint64 id) { requested.append(id); return true; }, ownAppIds);
     EXPECT_FALSE(windows.current());
     const quint64 terminal = open(list, QStringLiteral("foot"), true);
-    const std::optional<WindowIdentity> current = windows.current();
-    ASSERT_TRUE(current);
-    EXPECT_EQ(*current, (WindowIdentity{terminal, QStringLiteral("foot"), QStringLiteral("foot")}));
-    EXPECT_EQ(pasteStyleFor(current), PasteStyle::terminal);
+    EXPECT_EQ(windows.current(), (WindowIdentity{terminal, QStringLiteral("foot"), QStringLiteral("foot")}));
+    EXPECT_EQ(pasteStyleFor(windows.current()), PasteStyle::terminal);
     EXPECT_TRUE(windows.isActive(terminal));
 
     // Our own windows look as on X11, so the paste never targets them.
-    const quint64 own = open(list, QStringLiteral("snipbrook"));
-    focus(list, terminal, own);
+    setActivated(list, terminal, false);
+    open(list, QStringLiteral("snipbrook"), true);
     EXPECT_EQ(windows.current()->className, QCoreApplication::applicationName());
     EXPECT_FALSE(windows.isActive(terminal));
 
@@ -185,18 +142,15 @@ TEST(WaylandActiveWindowTest, TheActivatedWindowIsNamedByItsAppIdSoTerminalsGetT
     EXPECT_EQ(requested, QList<quint64>{terminal});
 }
 
-TEST(OwnAppIdTest, OurWindowsAreKnownByTheAppIdQtGivesThem)
+TEST(OwnAppIdTest, OurWindowsAreKnownByEveryAppIdQtOrXWaylandGivesThem)
 {
-    // Without a desktop file name Qt names the windows after the program.
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).baseName();
-    EXPECT_TRUE(snipbrookAppIds().contains(program));
-    EXPECT_TRUE(snipbrookAppIds().contains(QStringLiteral("com.snipbrook.app")));
+    EXPECT_TRUE(snipbrookAppIds().contains(program)); // without a desktop file name
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Clips.desktop"));
     const QStringList named = snipbrookAppIds();
     QGuiApplication::setDesktopFileName(QString());
     EXPECT_TRUE(named.contains(QStringLiteral("org.example.Clips")));
-    // Under XWayland the class names them: the application name.
-    EXPECT_TRUE(named.contains(QCoreApplication::applicationName()));
+    EXPECT_TRUE(named.contains(QCoreApplication::applicationName())); // XWayland's class
 }
 
 } // namespace

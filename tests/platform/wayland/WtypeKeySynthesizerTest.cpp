@@ -13,28 +13,15 @@ using namespace snipbrook::test;
 
 namespace {
 
-QStringList words(const char *text) { return QString::fromLatin1(text).split(u' '); }
-
-TEST(WtypeKeySynthesizerTest, ChordsBecomeWtypeArgumentsThatLetGoOfEveryModifier)
-{
-    EXPECT_EQ(wtypeArguments({Qt::ControlModifier, Qt::Key_V}), words("-M ctrl -k v -m ctrl"));
-    EXPECT_EQ(wtypeArguments({Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_V}),
-              words("-M ctrl -M shift -k v -m shift -m ctrl"));
-    EXPECT_EQ(wtypeArguments({Qt::ShiftModifier, Qt::Key_Insert}), words("-M shift -k Insert -m shift"));
-    // A key wtype cannot name is refused rather than typed as something else.
-    EXPECT_FALSE(wtypeArguments({Qt::ControlModifier, Qt::Key_F13}));
-    EXPECT_FALSE(wtypeArguments({Qt::KeypadModifier, Qt::Key_V}));
-}
-
-class WtypeProgramTest : public ::testing::Test {
+class WtypeKeySynthesizerTest : public ::testing::Test {
 protected:
     // A stand-in for wtype that records its arguments and ends with `exitCode`.
     QString fakeWtype(int exitCode)
     {
         const QString path = dir.filePath(QStringLiteral("wtype"));
-        const QByteArray script = "#!/bin/sh\necho \"$@\" > '" + QFile::encodeName(dir.filePath(QStringLiteral("args")))
-                                  + "'\necho 'virtual keyboard rejected' >&2\nexit " + QByteArray::number(exitCode) + "\n";
-        EXPECT_TRUE(writeFile(path, script));
+        const QByteArray argsFile = QFile::encodeName(dir.filePath(QStringLiteral("args")));
+        EXPECT_TRUE(writeFile(path, "#!/bin/sh\necho \"$@\" > '" + argsFile
+                                        + "'\necho 'virtual keyboard rejected' >&2\nexit " + QByteArray::number(exitCode)));
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
     }
@@ -44,14 +31,14 @@ protected:
     DiagnosticsCapture log;
 };
 
-TEST_F(WtypeProgramTest, TheChordRunsWtypeAndAFailureIsLoggedWithItsMessage)
+TEST_F(WtypeKeySynthesizerTest, EveryModifierIsLetGoOfAndAFailureIsLoggedWithItsMessage)
 {
     WtypeKeySynthesizer keys(true, {fakeWtype(0)});
-    ASSERT_TRUE(keys.isAvailable());
-    EXPECT_EQ(keys.heldModifiers(), Qt::NoModifier);
     ASSERT_TRUE(keys.sendChord({Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_V}));
     ASSERT_TRUE(waitFor([&] { return !args().isEmpty(); }));
     EXPECT_EQ(args(), QStringLiteral("-M ctrl -M shift -k v -m shift -m ctrl"));
+    // A key wtype cannot name is refused rather than typed as something else.
+    EXPECT_FALSE(wtypeArguments({Qt::ControlModifier, Qt::Key_F13}));
 
     WtypeKeySynthesizer failing(true, {fakeWtype(3)});
     ASSERT_TRUE(failing.sendChord({Qt::ControlModifier, Qt::Key_V}));
@@ -61,7 +48,7 @@ TEST_F(WtypeProgramTest, TheChordRunsWtypeAndAFailureIsLoggedWithItsMessage)
     EXPECT_TRUE(line.contains(QStringLiteral("virtual keyboard rejected"))) << line.toStdString();
 }
 
-TEST_F(WtypeProgramTest, WithoutWtypeOrTheVirtualKeyboardNothingIsSentAndTheReasonNamesWhatIsMissing)
+TEST_F(WtypeKeySynthesizerTest, WithoutWtypeOrTheVirtualKeyboardNothingIsSentAndTheReasonNamesWhatIsMissing)
 {
     WtypeKeySynthesizer noProgram(true, {dir.filePath(QStringLiteral("missing-wtype"))});
     EXPECT_FALSE(noProgram.isAvailable());
@@ -69,10 +56,8 @@ TEST_F(WtypeProgramTest, WithoutWtypeOrTheVirtualKeyboardNothingIsSentAndTheReas
     EXPECT_FALSE(noProgram.sendChord({Qt::ControlModifier, Qt::Key_V}));
 
     WtypeKeySynthesizer noProtocol(false, {fakeWtype(0)});
-    EXPECT_FALSE(noProtocol.isAvailable());
     EXPECT_TRUE(noProtocol.unavailableReason().contains(QStringLiteral("zwp_virtual_keyboard_manager_v1")));
     EXPECT_FALSE(noProtocol.sendChord({Qt::ControlModifier, Qt::Key_V}));
-    EXPECT_TRUE(noProtocol.unavailableAdvice().contains(QStringLiteral("Wayland")));
     EXPECT_TRUE(args().isEmpty());
 }
 
