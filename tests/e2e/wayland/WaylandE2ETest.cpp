@@ -3,9 +3,9 @@
 // (wtype), a terminal (foot) to paste into, and the command line.
 #include "SnipbrookSession.h"
 #include "WaylandTestEnvironment.h"
+#include "support/TestImages.h"
 #include "support/WaitFor.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QJsonObject>
@@ -17,25 +17,6 @@
 using namespace snipbrook::test;
 
 namespace {
-
-QJsonObject newest(const QJsonArray &items) { return items.isEmpty() ? QJsonObject() : items.first().toObject(); }
-
-bool hasContent(const QJsonArray &items, const QString &content)
-{
-    return std::any_of(items.begin(), items.end(),
-                       [&](const QJsonValue &v) { return v.toObject().value("content").toString() == content; });
-}
-
-QByteArray pngBytes(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkMagenta);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 std::optional<QString> missingTool()
 {
@@ -200,7 +181,7 @@ TEST_F(WaylandEndToEnd, CapturesTextAndImagesWithoutHavingTheFocus)
     copyAndWait("copied while another window has the focus", {}, "copied while another window has the focus");
     EXPECT_EQ(newest(*session.list()).value("type").toString(), "text");
 
-    const QByteArray png = pngBytes(12, 7);
+    const QByteArray png = pngBytes({12, 7});
     copyAndWait(png, "image/png", QString::fromLatin1(png.toBase64()));
     const QJsonObject item = newest(*session.list());
     EXPECT_EQ(item.value("type").toString(), "image");
@@ -240,7 +221,7 @@ TEST_F(WaylandEndToEnd, RecordsTheSourceAppIdAndSkipsIgnoredApps)
 
 TEST_F(WaylandEndToEnd, CopyPutsItemsBackForOtherClientsWithoutRecordingThemAgain)
 {
-    const QByteArray png = pngBytes(9, 4);
+    const QByteArray png = pngBytes({9, 4});
     copyAndWait("plain words to paste", {}, "plain words to paste");
     copyAndWait(png, "image/png", QString::fromLatin1(png.toBase64()));
     const QJsonArray before = *session.list();

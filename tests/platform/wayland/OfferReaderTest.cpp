@@ -1,9 +1,7 @@
 #include "platform/wayland/OfferReader.h"
 #include "support/DiagnosticsCapture.h"
+#include "support/TestImages.h"
 #include "support/WaitFor.h"
-
-#include <QBuffer>
-#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -69,23 +67,12 @@ protected:
     QThreadPool pool;
 };
 
-QByteArray pngBytes()
-{
-    QImage image(4, 4, QImage::Format_ARGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 } // namespace
 
 TEST_F(OfferReaderTest, AsksForEachWantedRepresentationOnceAndDecodesIt)
 {
     // A browser's copied image with its address, offered under many names.
-    const QByteArray png = pngBytes();
+    const QByteArray png = pngBytes({4, 4});
     Owner owner;
     owner.answers = {{QStringLiteral("image/png"), png},
                      {QStringLiteral("image/jpeg"), QByteArray("jpeg")},

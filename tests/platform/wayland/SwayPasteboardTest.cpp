@@ -4,10 +4,9 @@
 #include "WaylandTestEnvironment.h"
 #include "platform/wayland/DataControlPasteboard.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "support/TestImages.h"
 #include "support/WaitFor.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -16,17 +15,6 @@ using namespace snipbrook;
 using namespace snipbrook::test;
 
 namespace {
-
-QByteArray pngBytes()
-{
-    QImage image(6, 6, QImage::Format_ARGB32);
-    image.fill(Qt::green);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 class SwayPasteboardTest : public ::testing::Test {
 protected:
@@ -103,7 +91,7 @@ TEST_F(SwayPasteboardTest, CopiesOfOtherApplicationsAreSeenAndReadWithoutFocus)
     ASSERT_TRUE(text);
     EXPECT_EQ(text->text, QStringLiteral("Grüße aus Wayland ✓"));
 
-    const QByteArray png = pngBytes();
+    const QByteArray png = pngBytes({6, 6}, Qt::green);
     copy(png, QStringLiteral("image/png"));
     const auto image = read(*pasteboard);
     ASSERT_TRUE(image);
