@@ -2,6 +2,7 @@
 // clients copying (wl-copy, a Qt window with a known app id), reading back (wl-paste), typing
 // (wtype), a terminal (foot) to paste into, and the command line.
 #include "SnipbrookSession.h"
+#include "TextFieldClient.h"
 #include "WaylandTestEnvironment.h"
 #include "support/TestImages.h"
 #include "support/WaitFor.h"
@@ -27,38 +28,16 @@ std::optional<QString> missingTool()
 }
 
 // A Qt window of another process with a text field, its app id known; prints what lands there.
-struct TextField {
-    std::unique_ptr<QProcess> process = clientProcess();
-    QByteArray received;
-
+struct TextField : TextFieldClient {
+    TextField() : TextFieldClient(clientProcess()) {}
     bool open(const QString &appId, const QString &copy = {})
     {
         QStringList arguments{"--app-id", appId};
         if (!copy.isEmpty())
             arguments << "--copy" << copy;
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(QStringLiteral(SNIPBROOK_TEXT_WINDOW), arguments);
         // The first line is the window id, meaningless on Wayland.
-        return process->waitForStarted(5000) && waitFor([&] { return process->canReadLine(); }, 20000) &&
-               !process->readLine().isEmpty() && waitFor([&] { return windowOfApp(appId).has_value(); }, 20000);
-    }
-    bool waitForText(const QByteArray &text)
-    {
-        return waitFor(
-            [&] {
-                while (process->canReadLine()) {
-                    received = process->readLine();
-                    received.chop(1);
-                }
-                return received == text;
-            },
-            10000);
-    }
-    ~TextField()
-    {
-        process->closeWriteChannel();
-        if (!process->waitForFinished(5000))
-            process->kill();
+        return !start(arguments).value_or(QByteArray()).isEmpty() &&
+               waitFor([&] { return windowOfApp(appId).has_value(); }, 20000);
     }
 };
 
