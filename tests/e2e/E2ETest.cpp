@@ -3,8 +3,8 @@
 #include "SnipbrookSession.h"
 #include "TestSelectionOwner.h"
 #include "X11TestEnvironment.h"
+#include "support/TestImages.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,25 +23,6 @@
 using namespace snipbrook::test;
 
 namespace {
-
-QJsonObject newest(const QJsonArray &items) { return items.isEmpty() ? QJsonObject() : items.first().toObject(); }
-
-bool hasContent(const QJsonArray &items, const QString &content)
-{
-    return std::any_of(items.begin(), items.end(),
-                       [&](const QJsonValue &v) { return v.toObject().value("content").toString() == content; });
-}
-
-QByteArray pngBytes(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 int occurrences(const QJsonArray &items, const QString &content)
 {
@@ -123,7 +104,7 @@ TEST_F(EndToEnd, CapturesEachKindWithItsType)
     copyAndWait("UTF8_STRING", "hello from the end-to-end test", "hello from the end-to-end test");
     EXPECT_EQ(newest(*session.list()).value("type").toString(), "text");
 
-    const QByteArray png = pngBytes(12, 7);
+    const QByteArray png = pngBytes({12, 7});
     copyAndWait("image/png", png, QString::fromLatin1(png.toBase64()));
     QJsonObject item = newest(*session.list());
     EXPECT_EQ(item.value("type").toString(), "image");
@@ -185,7 +166,7 @@ TEST_F(EndToEnd, NeverRecordsContentMarkedSecret)
 
 TEST_F(EndToEnd, CopyPutsEachKindBackWithoutRecordingItAgain)
 {
-    const QByteArray png = pngBytes(9, 4);
+    const QByteArray png = pngBytes({9, 4});
     copyAndWait("UTF8_STRING", "plain words to paste", "plain words to paste");
     copyAndWait("image/png", png, QString::fromLatin1(png.toBase64()));
     copyAndWait("text/uri-list", "file:///tmp/notes.txt\r\n", "notes.txt");

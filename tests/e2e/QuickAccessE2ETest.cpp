@@ -2,6 +2,7 @@
 // through XTest opens the panel, typing searches, the arrow keys move, Shift+Return pastes into
 // the window that was in front (a Qt text field, an xterm), Escape and a click outside close it.
 #include "SnipbrookSession.h"
+#include "TextFieldClient.h"
 #include "X11TestEnvironment.h"
 #include "support/WaitFor.h"
 
@@ -166,38 +167,14 @@ bool startTrayHost()
 }
 
 // A window of another process that prints what lands in its text field.
-struct TextField {
-    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+struct TextField : TextFieldClient {
     quint32 window = 0;
-    QByteArray received;
 
+    TextField() : TextFieldClient(std::make_unique<QProcess>()) {}
     bool open()
     {
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(QStringLiteral(SNIPBROOK_TEXT_WINDOW), {QStringLiteral("Paste target")});
-        if (!process->waitForStarted(5000) || !waitFor([&] { return process->canReadLine(); }, 20000))
-            return false;
-        window = process->readLine().trimmed().toUInt();
+        window = start({QStringLiteral("Paste target")}).value_or(QByteArray()).toUInt();
         return window != 0 && waitFor([&] { return isManaged(window); }, 10000);
-    }
-    // Whether the field's text became `text`, within a bound.
-    bool waitForText(const QByteArray &text)
-    {
-        return waitFor(
-            [&] {
-                while (process->canReadLine()) {
-                    received = process->readLine();
-                    received.chop(1);
-                }
-                return received == text;
-            },
-            10000);
-    }
-    ~TextField()
-    {
-        process->closeWriteChannel();
-        if (!process->waitForFinished(5000))
-            process->kill();
     }
 };
 

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <algorithm>
+
 namespace snipbrook::test {
 
 SnipbrookSession::SnipbrookSession()
@@ -135,9 +137,15 @@ bool SnipbrookSession::waitForList(const std::function<bool(const QJsonArray &)>
         timeoutMs);
 }
 
-QString newestContent(const QJsonArray &items)
+QJsonObject newest(const QJsonArray &items) { return items.isEmpty() ? QJsonObject() : items.first().toObject(); }
+
+QString newestContent(const QJsonArray &items) { return newest(items).value(QLatin1String("content")).toString(); }
+
+bool hasContent(const QJsonArray &items, const QString &content)
 {
-    return items.isEmpty() ? QString() : items.first().toObject().value(QLatin1String("content")).toString();
+    return std::any_of(items.begin(), items.end(), [&](const QJsonValue &item) {
+        return item.toObject().value(QLatin1String("content")).toString() == content;
+    });
 }
 
 } // namespace snipbrook::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -62,7 +63,11 @@ private:
     QByteArray m_output;
 };
 
+// The newest item in a listing, or an empty object.
+QJsonObject newest(const QJsonArray &items);
 // Contents of the newest item in a listing, or an empty string.
 QString newestContent(const QJsonArray &items);
+// Whether any item in a listing has these contents.
+bool hasContent(const QJsonArray &items, const QString &content);
 
 } // namespace snipbrook::test

@@ -1,10 +1,12 @@
-#include "SwayServer.h"
+// The clipboard between real clients of the test compositor: wl-copy and wl-paste (wl-clipboard)
+// stand for the other applications. This program stays offscreen and reaches sway only through a
+// WaylandConnection of its own, so its leak check covers that connection (see CMakeLists.txt).
+#include "WaylandTestEnvironment.h"
 #include "platform/wayland/DataControlPasteboard.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "support/TestImages.h"
 #include "support/WaitFor.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -14,34 +16,12 @@ using namespace snipbrook::test;
 
 namespace {
 
-SwayServer &sway()
-{
-    static SwayServer server;
-    static const bool started = server.start();
-    Q_UNUSED(started);
-    return server;
-}
-
-QByteArray pngBytes()
-{
-    QImage image(6, 6, QImage::Format_ARGB32);
-    image.fill(Qt::green);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-// The clipboard between real clients of a headless sway: wl-copy and wl-paste (wl-clipboard)
-// stand for the other applications.
 class SwayPasteboardTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (sway().socket().isEmpty())
-            GTEST_SKIP() << sway().failure().toStdString();
-        connection = std::make_unique<WaylandConnection>(sway().socket());
+        SKIP_WITHOUT_SWAY();
+        connection = std::make_unique<WaylandConnection>(testCompositor().waylandDisplay());
         ASSERT_TRUE(connection->isValid()) << connection->failureReason().toStdString();
         pasteboard = std::make_unique<DataControlPasteboard>(*connection);
         ASSERT_TRUE(pasteboard->isAvailable()) << pasteboard->unavailableReason().toStdString();
@@ -49,32 +29,20 @@ protected:
 
     void TearDown() override
     {
-        for (auto &process : processes) {
-            process->kill();
-            process->waitForFinished(5000);
+        for (auto &owner : owners) {
+            owner->kill();
+            owner->waitForFinished(5000);
         }
         pasteboard.reset();
         connection.reset();
     }
 
-    // Starts a wl-clipboard tool; it runs while the event loop turns (we may be the one it reads).
-    QProcess *run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
+    // wl-paste run to its end while the event loop turns (we may be the one it reads).
+    static QByteArray paste(const QStringList &arguments)
     {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(sway().clientEnvironment());
-        process->start(program, arguments);
-        EXPECT_TRUE(process->waitForStarted(5000)) << program.toStdString();
-        process->write(input);
-        process->closeWriteChannel();
-        processes.push_back(std::move(process));
-        return processes.back().get();
-    }
-
-    QByteArray paste(const QStringList &arguments)
-    {
-        QProcess *process = run(QStringLiteral("wl-paste"), arguments);
-        EXPECT_TRUE(waitFor([&] { return process->state() == QProcess::NotRunning; }, 10000));
-        return process->readAllStandardOutput();
+        const auto result = runClient(QStringLiteral("wl-paste"), arguments);
+        EXPECT_TRUE(result && result->exitCode == 0) << "wl-paste failed";
+        return result ? result->output : QByteArray();
     }
 
     // Another application copies and keeps serving its copy until it is killed.
@@ -84,9 +52,14 @@ protected:
         QStringList arguments{QStringLiteral("--foreground")};
         if (!type.isEmpty())
             arguments << QStringLiteral("--type") << type;
-        QProcess *process = run(QStringLiteral("wl-copy"), arguments, bytes);
+        owners.push_back(clientProcess());
+        QProcess *owner = owners.back().get();
+        owner->start(QStringLiteral("wl-copy"), arguments);
+        EXPECT_TRUE(owner->waitForStarted(5000)) << "wl-copy did not start";
+        owner->write(bytes);
+        owner->closeWriteChannel();
         EXPECT_TRUE(waitFor([&] { return pasteboard->changeCount() > before; })) << "the copy was not seen";
-        return process;
+        return owner;
     }
 
     std::optional<PasteboardSnapshot> read(DataControlPasteboard &board)
@@ -104,7 +77,7 @@ protected:
 
     std::unique_ptr<WaylandConnection> connection;
     std::unique_ptr<DataControlPasteboard> pasteboard;
-    std::vector<std::unique_ptr<QProcess>> processes;
+    std::vector<std::unique_ptr<QProcess>> owners;
 };
 
 } // namespace
@@ -118,7 +91,7 @@ TEST_F(SwayPasteboardTest, CopiesOfOtherApplicationsAreSeenAndReadWithoutFocus)
     ASSERT_TRUE(text);
     EXPECT_EQ(text->text, QStringLiteral("Grüße aus Wayland ✓"));
 
-    const QByteArray png = pngBytes();
+    const QByteArray png = pngBytes({6, 6}, Qt::green);
     copy(png, QStringLiteral("image/png"));
     const auto image = read(*pasteboard);
     ASSERT_TRUE(image);
@@ -148,7 +121,7 @@ TEST_F(SwayPasteboardTest, OurWritesArePastedByOthersAndOurOwnReadDoesNotWaitOnI
 TEST_F(SwayPasteboardTest, SecretFromAnotherClientIsMarkedAndNotRead)
 {
     // A second data-control client stands for a password manager.
-    WaylandConnection managerConnection(sway().socket());
+    WaylandConnection managerConnection(testCompositor().waylandDisplay());
     DataControlPasteboard manager(managerConnection);
     const qint64 before = pasteboard->changeCount();
     manager.clearContents();
