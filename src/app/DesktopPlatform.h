@@ -2,7 +2,10 @@
 
 #include "SessionChoice.h"
 
+#include <QObject>
 #include <QString>
+
+#include <functional>
 
 #include <memory>
 
@@ -38,6 +41,14 @@ public:
     virtual std::unique_ptr<KeyCapture> makeKeyCapture() = 0;
     // A compositor blends windows, so ours may be translucent.
     virtual bool compositorRunning() const = 0;
+    // Calls `handler` on the main thread, while `context` lives, whenever the desktop gives the
+    // focus to a window of another program; nothing where the desktop does not say (X11 tells
+    // our windows themselves).
+    virtual void onOtherWindowActivated(QObject *context, std::function<void()> handler)
+    {
+        Q_UNUSED(context);
+        Q_UNUSED(handler);
+    }
 };
 
 // The X11 services; without a display they exist but watch nothing. `xwaylandNotice` says what

@@ -212,6 +212,12 @@ DesktopShell::DesktopShell(ApplicationState &state, DesktopPlatform &platform, c
     connect(&p.quickAccess, &QuickAccessViewModel::showMainWindowRequested, this,
             [&p] { p.menuBar->showMainWindow(); });
     connect(&p.paste, &PasteController::switchingBack, &p.panel, &QWidget::hide);
+    // Where the panel is a standalone window, the compositor's word that another window took the
+    // focus closes it too: the toolkit misses a focus that comes and goes at once.
+    p.platform.onOtherWindowActivated(&p.panel, [&p] {
+        if (p.panel.isVisible())
+            p.panel.hide();
+    });
 }
 
 DesktopShell::~DesktopShell() = default;

@@ -5,6 +5,7 @@
 #include "platform/linux/PortalGlobalShortcut.h"
 #include "platform/wayland/DataControlPasteboard.h"
 #include "platform/wayland/DataControlProtocol.h"
+#include "platform/wayland/OwnAppId.h"
 #include "platform/wayland/WaylandActiveWindow.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandToplevels.h"
@@ -69,6 +70,23 @@ public:
     std::unique_ptr<KeyCapture> makeKeyCapture() override { return std::make_unique<WindowKeyCapture>(); }
     // Every Wayland compositor blends windows.
     bool compositorRunning() const override { return true; }
+
+    void onOtherWindowActivated(QObject *context, std::function<void()> handler) override
+    {
+        // Only a change of the activated window counts: titles and other windows' states change
+        // the list too.
+        const std::optional<Toplevel> now = m_toplevels.list().activated();
+        auto last = std::make_shared<quint64>(now ? now->id : 0);
+        QObject::connect(&m_toplevels, &WaylandToplevels::changed, context, [this, last, handler] {
+            const std::optional<Toplevel> active = m_toplevels.list().activated();
+            const quint64 id = active ? active->id : 0;
+            if (id == *last)
+                return;
+            *last = id;
+            if (active && !snipbrookAppIds().contains(active->appId))
+                handler();
+        });
+    }
 
 private:
     std::unique_ptr<WaylandConnection> m_connection;
