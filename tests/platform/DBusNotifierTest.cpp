@@ -1,12 +1,9 @@
 #include "platform/linux/DBusNotifier.h"
+#include "PrivateSessionBus.h"
 #include "support/DiagnosticsCapture.h"
 #include "support/WaitFor.h"
 
 #include <QDBusContext>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -41,23 +38,10 @@ class DBusNotifierTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        if (!PrivateSessionBus::isAvailable())
             GTEST_SKIP() << "dbus-daemon is not installed";
-        // No service folders: a notification daemon installed here must not be started for us.
-        QFile config(folder.filePath(QStringLiteral("bus.conf")));
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                     " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                     "<busconfig><type>session</type><listen>unix:tmpdir=" + folder.path().toUtf8() + "</listen>"
-                     "<auth>EXTERNAL</auth><policy context=\"default\">"
-                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                     "<allow own=\"*\"/></policy></busconfig>\n");
-        config.close();
-        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
-                                                     QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        ASSERT_TRUE(daemon.waitForStarted(5000));
-        ASSERT_TRUE(waitFor([&] { return daemon.canReadLine(); }, 10000));
-        address = QString::fromUtf8(daemon.readLine().trimmed());
+        address = privateBus.start();
+        ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start";
         client = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, QStringLiteral("client")));
         ASSERT_TRUE(client->isConnected());
     }
@@ -67,8 +51,6 @@ protected:
         client.reset();
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
         QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-        daemon.terminate();
-        daemon.waitForFinished(5000);
     }
     void startService()
     {
@@ -83,8 +65,7 @@ protected:
         return *notifier;
     }
 
-    QTemporaryDir folder;
-    QProcess daemon;
+    PrivateSessionBus privateBus;
     QString address;
     std::unique_ptr<QDBusConnection> client;
     FakeNotificationService service;

@@ -1,4 +1,5 @@
 #include "platform/linux/PortalGlobalShortcut.h"
+#include "PrivateSessionBus.h"
 #include "support/DiagnosticsCapture.h"
 #include "support/WaitFor.h"
 
@@ -6,11 +7,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -107,25 +104,12 @@ class PortalGlobalShortcutTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+        if (!PrivateSessionBus::isAvailable())
             GTEST_SKIP() << "dbus-daemon is not installed";
         qDBusRegisterMetaType<PortalShortcut>();
         qDBusRegisterMetaType<QList<PortalShortcut>>();
-        // No service folders: a portal installed here must not be started for us.
-        QFile config(folder.filePath(QStringLiteral("bus.conf")));
-        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                     " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                     "<busconfig><type>session</type><listen>unix:tmpdir=" + folder.path().toUtf8() + "</listen>"
-                     "<auth>EXTERNAL</auth><policy context=\"default\">"
-                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                     "<allow own=\"*\"/></policy></busconfig>\n");
-        config.close();
-        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
-                                                     QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-        ASSERT_TRUE(daemon.waitForStarted(5000));
-        ASSERT_TRUE(waitFor([&] { return daemon.canReadLine(); }, 10000));
-        address = QString::fromUtf8(daemon.readLine().trimmed());
+        address = privateBus.start();
+        ASSERT_FALSE(address.isEmpty()) << "dbus-daemon did not start";
         client = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, QStringLiteral("client")));
         ASSERT_TRUE(client->isConnected());
     }
@@ -136,8 +120,6 @@ protected:
         client.reset();
         for (const char *name : {"client", "portal"})
             QDBusConnection::disconnectFromBus(QString::fromLatin1(name));
-        daemon.terminate();
-        daemon.waitForFinished(5000);
     }
     FakePortal &startPortal()
     {
@@ -150,8 +132,7 @@ protected:
     }
     PortalGlobalShortcut &make() { return *(shortcut = std::make_unique<PortalGlobalShortcut>(*client)); }
 
-    QTemporaryDir folder;
-    QProcess daemon;
+    PrivateSessionBus privateBus;
     QString address;
     std::unique_ptr<QDBusConnection> client;
     std::unique_ptr<FakePortal> portal;
