@@ -58,7 +58,8 @@ public:
     }
 
     QSize sizeHint() const override { return {std::max(fieldMinimumWidth, contentWidth() + 2 * margin), fieldHeight}; }
-    QSize minimumSizeHint() const override { return {fieldMinimumWidth, fieldHeight}; }
+    // The key caps are never cut: a narrow window scrolls instead.
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *) override

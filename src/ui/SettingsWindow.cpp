@@ -190,7 +190,9 @@ SettingsWindow::SettingsWindow(SettingsViewModel &viewModel, Options options, QW
     scroll->setObjectName(QStringLiteral("settingsScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tiling compositors give a window less than its minimum width: scroll rather than cut the
+    // rows off out of reach.
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll->viewport()->setAutoFillBackground(false);
     auto *canvas = new QWidget;
     canvas->setAutoFillBackground(false);

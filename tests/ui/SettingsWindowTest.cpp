@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QNetworkProxy>
 #include <QPushButton>
 #include <QTcpServer>
@@ -318,6 +320,21 @@ TEST_F(SettingsWindowTest, SectionsKeepTheirMeasuresAndDrawInLightAndDarkPalette
     QCoreApplication::processEvents();
     EXPECT_LE(child<QWidget>("settingsContent")->width(), SettingsWindow::contentMaximumWidth);
     EXPECT_EQ(window->windowTitle(), "Snipbrook Settings");
+
+    // A tiling compositor ignores the minimum size: the shortcut's key caps stay whole, and what
+    // no longer fits is reached by scrolling.
+    window->setMinimumSize(0, 0);
+    window->resize(480, 700);
+    QCoreApplication::processEvents();
+    auto *scroll = child<QScrollArea>("settingsScroll");
+    QAbstractButton *keys = nullptr;
+    for (auto *button : child<QWidget>("hotkeyRecorder")->findChildren<QAbstractButton *>())
+        if (button->accessibleName() == QLatin1StringView("Global Search Hotkey"))
+            keys = button;
+    ASSERT_TRUE(keys);
+    EXPECT_GE(keys->width(), keys->sizeHint().width());
+    const int overflow = keys->mapTo(scroll->widget(), QPoint(keys->width(), 0)).x() - scroll->viewport()->width();
+    EXPECT_TRUE(overflow <= 0 || scroll->horizontalScrollBar()->isVisible()) << overflow;
 
     const QString folder = qEnvironmentVariable("SNIPBROOK_SCREENSHOT_DIR");
     for (const bool dark : {false, true}) {
