@@ -10,9 +10,16 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace snipbrook {
 namespace {
@@ -85,11 +92,107 @@ QByteArray readModelFile(const QString &dir, const ModelFile &file, QString *err
     return bytes;
 }
 
-void EncoderWeights::FreeAligned::operator()(unsigned char *p) const { std::free(p); }
+EncoderWeights::Storage::~Storage()
+{
+    if (mappedLength)
+        munmap(data, mappedLength);
+    else
+        std::free(data);
+}
+
+void EncoderWeights::releaseResidentPages() const
+{
+    // The pages are private, read-only and never written, so dropping them loses nothing: the
+    // next read faults them in again from the file.
+    if (m_storage.mappedLength)
+        madvise(m_storage.data, m_storage.mappedLength, MADV_DONTNEED);
+}
+
+void EncoderWeights::prefetchResidentPages() const
+{
+    if (m_storage.mappedLength)
+        madvise(m_storage.data, m_storage.mappedLength, MADV_POPULATE_READ);
+}
+
+// Maps the shards one after another into one reserved range. False with `error` empty when the
+// sizes or the system do not allow it (the caller reads the shards instead), with `error` set
+// when a shard is missing, cut short or altered.
+bool EncoderWeights::mapShards(const QString &dir, const ModelFileSet &files, QString *error)
+{
+    const auto page = static_cast<qint64>(sysconf(_SC_PAGESIZE));
+    if (page <= 0 || m_size == 0)
+        return false;
+    // A shard can only follow the previous one directly when that one ends on a page boundary.
+    for (std::size_t i = 0; i + 1 < files.shards.size(); ++i) {
+        if (files.shards[i].size % page != 0)
+            return false;
+    }
+    void *reserved = mmap(nullptr, m_size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (reserved == MAP_FAILED)
+        return false;
+    m_storage.data = static_cast<unsigned char *>(reserved);
+    m_storage.mappedLength = m_size;
+
+    const QDir folder(dir);
+    std::size_t offset = 0;
+    for (const ModelFile &shard : files.shards) {
+        const QString path = folder.filePath(shard.name);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            *error = errno == ENOENT ? QStringLiteral("missing %1").arg(shard.name)
+                                     : QStringLiteral("cannot read %1: %2").arg(shard.name, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        struct stat status {};
+        const bool sized = fstat(fd, &status) == 0;
+        if (sized && status.st_size != shard.size) {
+            ::close(fd);
+            *error = QStringLiteral("%1 has %2 bytes, expected %3").arg(shard.name).arg(qint64(status.st_size)).arg(shard.size);
+            return false;
+        }
+        void *mapped = !sized ? MAP_FAILED
+                     : shard.size == 0
+                         ? m_storage.data + offset
+                         : mmap(m_storage.data + offset, static_cast<std::size_t>(shard.size), PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0);
+        ::close(fd);
+        if (mapped == MAP_FAILED) {
+            // Leave the reservation to the destructor and read the shards instead.
+            munmap(m_storage.data, m_storage.mappedLength);
+            m_storage.data = nullptr;
+            m_storage.mappedLength = 0;
+            return false;
+        }
+        if (!checksumMatches(path, m_storage.data + offset, shard.size, shard.checksum, error))
+            return false;
+        offset += static_cast<std::size_t>(shard.size);
+    }
+    // Checking the sums read every page; the encoder pages in what it needs when it first runs.
+    releaseResidentPages();
+    return true;
+}
+
+bool EncoderWeights::readShards(const QString &dir, const ModelFileSet &files, QString *error)
+{
+    // 64-byte alignment for the vector loads; every tensor starts at a multiple of 4 bytes.
+    m_storage.data = static_cast<unsigned char *>(std::aligned_alloc(64, (m_size + 63) / 64 * 64));
+    if (!m_storage.data) {
+        *error = QStringLiteral("out of memory for %1 bytes of weights").arg(m_size);
+        return false;
+    }
+    const QDir folder(dir);
+    std::size_t offset = 0;
+    for (const ModelFile &shard : files.shards) {
+        const QString path = folder.filePath(shard.name);
+        unsigned char *target = m_storage.data + offset;
+        if (!readExactly(path, shard.size, target, error) || !checksumMatches(path, target, shard.size, shard.checksum, error))
+            return false;
+        offset += static_cast<std::size_t>(shard.size);
+    }
+    return true;
+}
 
 std::unique_ptr<EncoderWeights> EncoderWeights::load(const QString &dir, const ModelFileSet &files, QString *error)
 {
-    const QDir folder(dir);
     const QByteArray manifestBytes = readModelFile(dir, files.manifest, error);
     if (manifestBytes.isEmpty())
         return nullptr;
@@ -105,31 +208,24 @@ std::unique_ptr<EncoderWeights> EncoderWeights::load(const QString &dir, const M
         return nullptr;
     }
 
-    auto weights = std::unique_ptr<EncoderWeights>(new EncoderWeights);
-    std::size_t total = 0;
-    for (const ModelFile &shard : files.shards)
-        total += static_cast<std::size_t>(shard.size);
-    // 64-byte alignment for the vector loads; every tensor starts at a multiple of 4 bytes.
-    weights->m_data.reset(static_cast<unsigned char *>(std::aligned_alloc(64, (total + 63) / 64 * 64)));
-    if (!weights->m_data) {
-        *error = QStringLiteral("out of memory for %1 bytes of weights").arg(total);
-        return nullptr;
-    }
-    weights->m_size = total;
-
     // The manifest's order is the stream's order.
-    std::size_t offset = 0;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         const ModelFile &shard = files.shards[static_cast<std::size_t>(i)];
         if (paths.at(i).toString() != shard.name) {
             *error = QStringLiteral("model.json lists shard %1 as %2").arg(i + 1).arg(paths.at(i).toString());
             return nullptr;
         }
-        const QString path = folder.filePath(shard.name);
-        unsigned char *target = weights->m_data.get() + offset;
-        if (!readExactly(path, shard.size, target, error) || !checksumMatches(path, target, shard.size, shard.checksum, error))
-            return nullptr;
-        offset += static_cast<std::size_t>(shard.size);
+    }
+
+    auto weights = std::unique_ptr<EncoderWeights>(new EncoderWeights);
+    std::size_t total = 0;
+    for (const ModelFile &shard : files.shards)
+        total += static_cast<std::size_t>(shard.size);
+    weights->m_size = total;
+    QString reason;
+    if (!weights->mapShards(dir, files, &reason) && (!reason.isEmpty() || !weights->readShards(dir, files, &reason))) {
+        *error = reason;
+        return nullptr;
     }
 
     std::size_t position = 0;
@@ -178,7 +274,7 @@ const float *EncoderWeights::floats(const QString &name, std::initializer_list<q
         return fail(QStringLiteral("model.json has no tensor %1").arg(name));
     if (!found->isFloat || found->shape != expected)
         return fail(QStringLiteral("tensor %1 has shape %2, expected float32 %3").arg(name, shapeText(found->shape), shapeText(expected)));
-    return reinterpret_cast<const float *>(m_data.get() + found->offset);
+    return reinterpret_cast<const float *>(m_storage.data + found->offset);
 }
 
 } // namespace snipbrook

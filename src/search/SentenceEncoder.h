@@ -5,6 +5,7 @@
 #include "SentencePieceTokenizer.h"
 #include "TextEmbeddingModel.h"
 
+#include <atomic>
 #include <memory>
 
 namespace snipbrook {
@@ -36,6 +37,8 @@ private:
     std::unique_ptr<EncoderWeights> m_weights;
     EncoderParameters m_parameters;
     SentencePieceTokenizer m_tokenizer;
+    // Passes running now; the last one to finish hands the mapped weights back to the kernel.
+    mutable std::atomic<int> m_runningPasses{0};
 };
 
 } // namespace snipbrook

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 using namespace snipbrook;
@@ -104,6 +105,46 @@ TEST(ModelLoading, ShapeChecksRejectAnUnexpectedLayout)
     error.clear();
     EXPECT_FALSE(EncoderWeights::load(dir.path(), files, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("more weights than the shards hold")));
+}
+
+TEST(ModelLoading, ShardsAreMappedWhenTheirSizesAllowElseRead)
+{
+    // One tensor of 2048 floats across two shards: split on a page boundary the shards are mapped
+    // side by side, split elsewhere they are read into one buffer. Both give the same weights,
+    // also after the mapped pages were handed back to the kernel.
+    QByteArray stream(2048 * 4, Qt::Uninitialized);
+    for (int i = 0; i < 2048; ++i) {
+        const float value = float(i) * 0.5f - 7.0f;
+        std::memcpy(stream.data() + i * 4, &value, 4);
+    }
+    const QByteArray manifest = R"({"weightsManifest":[{"paths":["a","b"],"weights":[
+        {"name":"t","shape":[2048],"dtype":"float32"}]}]})";
+    for (const qsizetype split : {qsizetype(4096), qsizetype(4100)}) {
+        SCOPED_TRACE(split);
+        QTemporaryDir dir;
+        const QByteArray a = stream.left(split), b = stream.mid(split);
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("model.json")), manifest));
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("a")), a));
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("b")), b));
+        const ModelFileSet files{describe(QStringLiteral("model.json"), manifest), {},
+                                 {describe(QStringLiteral("a"), a), describe(QStringLiteral("b"), b)}};
+        QString error;
+        const auto weights = EncoderWeights::load(dir.path(), files, &error);
+        ASSERT_TRUE(weights) << error.toStdString();
+        EXPECT_EQ(weights->isMapped(), split == 4096);
+        const float *t = weights->floats(QStringLiteral("t"), {2048}, &error);
+        ASSERT_TRUE(t) << error.toStdString();
+        EXPECT_EQ(std::memcmp(t, stream.constData(), std::size_t(stream.size())), 0);
+        weights->releaseResidentPages();
+        EXPECT_EQ(t[2047], 2047 * 0.5f - 7.0f);
+
+        // A shard changed after its checksum was taken is refused on either path.
+        QByteArray altered = b;
+        altered[10] = char(altered[10] ^ 0x40);
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("b")), altered));
+        EXPECT_FALSE(EncoderWeights::load(dir.path(), files, &error));
+        EXPECT_TRUE(error.contains(QStringLiteral("b is damaged or altered"))) << error.toStdString();
+    }
 }
 
 TEST(ModelLoading, LaterCandidateServesWhenAnEarlierOneIsDamaged)
