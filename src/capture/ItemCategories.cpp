@@ -2,15 +2,26 @@
 
 #include "core/CalendarDays.h"
 
+#include <algorithm>
+
 namespace snipbrook {
 namespace {
 
 constexpr qsizetype recentCount = 20;
 
+// The items `keep` admits, at most `limit`, each marked as a favourite or not. When that is the
+// whole list as it stands, the list itself is returned: it is shared, not copied, so the views
+// of a large history do not each hold their own copy of it.
 template <typename Keep>
 QList<ClipboardItem> withFavoriteFlags(const QList<ClipboardItem> &items, qsizetype limit,
                                        const QSet<QUuid> &favorites, Keep keep)
 {
+    const auto unchanged = [&](const ClipboardItem &item) {
+        return keep(item) && item.isFavorite == favorites.contains(item.id);
+    };
+    if (items.size() <= limit && std::all_of(items.cbegin(), items.cend(), unchanged))
+        return items;
+
     QList<ClipboardItem> result;
     result.reserve(qMin(items.size(), limit));
     for (const ClipboardItem &item : items) {

@@ -2,6 +2,7 @@
 
 #include "ClipboardItemType.h"
 #include "ClipboardMetadata.h"
+#include "SharedOptional.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -21,7 +22,7 @@ struct ClipboardItem {
     QString content;
     QString preview;
     QDateTime timestamp;
-    std::optional<ClipboardMetadata> metadata;
+    SharedOptional<ClipboardMetadata> metadata;
     bool isFavorite = false;
     // Set on an image whose data the history leaves in the item store, so that memory does not
     // grow with the pictures kept: content and preview are then empty, and this digest of the

@@ -124,6 +124,8 @@ void CardGridModel::emitChangedRows(const QList<ClipboardItem> &items)
         m_items[row] = items[row];
         emit dataChanged(index(int(row)), index(int(row)));
     }
+    // Row for row the same items now: share the caller's list instead of holding a copy of it.
+    m_items = items;
 }
 
 int CardGridModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_items.size()); }

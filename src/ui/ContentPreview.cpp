@@ -174,7 +174,7 @@ PreviewLook previewFor(const ClipboardItem &item)
     return container(PreviewKind::text, "gray", 0.1);
 }
 
-MetadataBadges metadataBadges(const std::optional<ClipboardMetadata> &metadata, ClipboardItemType)
+MetadataBadges metadataBadges(const SharedOptional<ClipboardMetadata> &metadata, ClipboardItemType)
 {
     MetadataBadges badges;
     if (!metadata)

@@ -63,7 +63,7 @@ struct MetadataBadges {
     bool isEmpty() const { return sourceApp.isEmpty() && fileCountText.isEmpty() && language.isEmpty(); }
 };
 
-MetadataBadges metadataBadges(const std::optional<ClipboardMetadata> &metadata, ClipboardItemType type);
+MetadataBadges metadataBadges(const SharedOptional<ClipboardMetadata> &metadata, ClipboardItemType type);
 
 // What a screen reader hears for the card: the preview text on one line, or "Image" for images.
 QString cardAccessibleText(const ClipboardItem &item);

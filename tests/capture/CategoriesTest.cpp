@@ -42,6 +42,11 @@ TEST_F(CategoriesTest, NamedSelections)
     EXPECT_EQ(in("Favorites"), QStringList{QStringLiteral("3")});
     EXPECT_EQ(in("Starred"), QStringList{QStringLiteral("3")});
     EXPECT_TRUE(history->itemsForCategory(QStringLiteral("Link"))[8].isFavorite);
+
+    // A category that is the whole history as it stands shares the history's list (the views of
+    // a large history would otherwise each hold a copy); one that filters or marks is its own.
+    EXPECT_TRUE(history->itemsForCategory(QStringLiteral("All")).isSharedWith(history->clipboardItems()));
+    EXPECT_FALSE(history->itemsForCategory(QStringLiteral("Link")).isSharedWith(history->clipboardItems()));
 }
 
 TEST_F(CategoriesTest, TodayAndThisWeekCountCalendarDaysAcrossADaylightSavingChange)

@@ -128,3 +128,22 @@ TEST(ClipboardItemJson, ReferenceDateIsTheStartOf2001InUtc)
     EXPECT_EQ(dateFromReferenceSeconds(0).toString(Qt::ISODate), QStringLiteral("2001-01-01T00:00:00Z"));
     EXPECT_FALSE(dateFromReferenceSeconds(1e300).isValid());
 }
+
+TEST(ClipboardItemCopies, ShareMetadataUntilOneOfThemChangesIt)
+{
+    ClipboardItem original;
+    original.metadata = ClipboardMetadata{};
+    original.metadata->sourceApp = QStringLiteral("Firefox");
+    ClipboardItem copy = original;
+    EXPECT_EQ(&*std::as_const(copy).metadata, &*std::as_const(original).metadata);
+
+    copy.metadata->sourceApp = QStringLiteral("Terminal");
+    EXPECT_EQ(original.metadata->sourceApp, QStringLiteral("Firefox"));
+    EXPECT_EQ(copy.metadata->sourceApp, QStringLiteral("Terminal"));
+    EXPECT_FALSE(copy.metadata == original.metadata);
+
+    copy.metadata = std::nullopt;
+    EXPECT_FALSE(copy.metadata.has_value());
+    EXPECT_TRUE(original.metadata.has_value());
+    EXPECT_EQ(original.metadata.toOptional()->sourceApp, QStringLiteral("Firefox"));
+}
