@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace snipbrook;
@@ -47,7 +48,7 @@ QueryContext noContext() { return {}; }
 
 } // namespace
 
-TEST(EmbeddingBlocks, ScoresAreTheInOrderFloatSumsThroughInsertsErasesAndReuse)
+TEST(EmbeddingBlocks, ScoresFollowTheStoredVectorsThroughInsertsErasesAndReuse)
 {
     QRandomGenerator random(11);
     const size_t dimension = 37;
@@ -65,22 +66,65 @@ TEST(EmbeddingBlocks, ScoresAreTheInOrderFloatSumsThroughInsertsErasesAndReuse)
     const auto query = randomVector(random, dimension);
     std::vector<float> scores(blocks.slotCount());
     blocks.scoreAll(query, scores.data());
-    for (size_t s = 0; s < stored.size(); ++s)
-        EXPECT_EQ(scores[s], stored[s] ? inOrderSum(query, *stored[s]) : 0.0f) << s;
+    for (size_t s = 0; s < stored.size(); ++s) {
+        if (!stored[s]) {
+            EXPECT_EQ(scores[s], 0.0f) << s;
+            continue;
+        }
+        // Each component is kept within half a step of the largest one / 127.
+        const std::vector<float> kept = blocks.vector(uint32_t(s));
+        float largest = 0;
+        for (float x : *stored[s])
+            largest = std::max(largest, std::fabs(x));
+        for (size_t i = 0; i < dimension; ++i)
+            ASSERT_NEAR(kept[i], (*stored[s])[i], largest / 254 * 1.001f) << s << " " << i;
+        // Both sides are rounded to half a step: the score moves by at most that many products.
+        float queryLargest = 0, bound = 0;
+        for (float x : query)
+            queryLargest = std::max(queryLargest, std::fabs(x));
+        for (size_t i = 0; i < dimension; ++i)
+            bound += std::fabs(query[i]) * largest / 254 + std::fabs((*stored[s])[i]) * queryLargest / 254
+                     + largest * queryLargest / 254 / 254;
+        EXPECT_NEAR(scores[s], inOrderSum(query, *stored[s]), bound * 1.01f) << s;
+    }
+}
 
-    // The order of the sum is visible: 1e8 + 1 - 1e8 + 1 is 1 in floats taken in order (not 2, not 0).
-    EmbeddingBlocks ordered(4);
-    ordered.insert(std::vector<float>{1e8f, 1.0f, -1e8f, 1.0f});
-    ordered.scoreAll(std::vector<float>{1, 1, 1, 1}, scores.data());
-    EXPECT_EQ(scores[0], 1.0f);
+TEST(EmbeddingBlocks, UnitVectorsScoreAsTheirCosineToWithinAThousandth)
+{
+    QRandomGenerator random(5);
+    const size_t dimension = 512;
+    const auto unit = [&] {
+        std::vector<float> v = randomVector(random, dimension);
+        float norm = std::sqrt(inOrderSum(v, v));
+        for (float &x : v)
+            x /= norm;
+        return v;
+    };
+    EmbeddingBlocks blocks(dimension);
+    std::vector<std::vector<float>> vectors;
+    for (int i = 0; i < 40; ++i)
+        blocks.insert(vectors.emplace_back(unit()));
+    const std::vector<float> query = unit();
+    std::vector<float> scores(blocks.slotCount());
+    blocks.scoreAll(query, scores.data());
+    for (size_t s = 0; s < vectors.size(); ++s)
+        EXPECT_NEAR(scores[s], inOrderSum(query, vectors[s]), 1e-3f) << s;
+
+    // A vector scores 1 against itself, and a zero vector or query scores 0.
+    blocks.scoreAll(vectors[7], scores.data());
+    EXPECT_NEAR(scores[7], 1.0f, 1e-3f);
+    blocks.assign(8, std::vector<float>(dimension, 0.0f));
+    blocks.scoreAll(query, scores.data());
+    EXPECT_EQ(scores[8], 0.0f);
+    blocks.scoreAll(std::vector<float>(dimension, 0.0f), scores.data());
+    EXPECT_EQ(scores[0], 0.0f);
 }
 
 TEST(VectorIndex, SearchKeepsScoresAboveTheFloorBestFirstWithinTheLimit)
 {
     VectorIndex index;
-    const float justAbove = std::nextafter(0.1f, 1.0f);
-    index.insert(entry(1, {0.1f, 0.9f}));      // exactly 0.1: dropped
-    index.insert(entry(2, {justAbove, 0.0f})); // kept
+    index.insert(entry(1, {0.099f, 0.9f}));    // below 0.1: dropped
+    index.insert(entry(2, {0.102f, 0.0f}));    // kept
     index.insert(entry(3, {0.8f, 0.0f}));
     index.insert(entry(4, {0.5f, 0.0f}));
     index.insert(entry(5, {0.5f, 0.0f}));      // ties keep storage order
@@ -92,8 +136,8 @@ TEST(VectorIndex, SearchKeepsScoresAboveTheFloorBestFirstWithinTheLimit)
     const std::vector<float> query{1.0f, 0.0f};
     const auto results = index.search(query, noContext(), 50);
     EXPECT_EQ(resultIds(results), QStringList({idText(3), idText(4), idText(5), idText(2)}));
-    EXPECT_EQ(results[0].score, 0.8f);
-    EXPECT_EQ(results[3].score, justAbove);
+    EXPECT_NEAR(results[0].score, 0.8f, 1e-6f);
+    EXPECT_NEAR(results[3].score, 0.102f, 1e-6f);
 
     // The key that is no id takes its place in the limit and is then dropped.
     EXPECT_EQ(resultIds(index.search(query, noContext(), 2)), QStringList({idText(3)}));
