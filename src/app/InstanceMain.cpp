@@ -15,6 +15,7 @@
 #include "platform/wayland/DataControlProtocol.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "search/EmbeddingManager.h"
+#include "search/LazyBlas.h"
 #include "search/ModelLocator.h"
 
 #include <QApplication>
@@ -259,5 +260,6 @@ int runInstance(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    keepLinearAlgebraOnCallingThreads();
     return runInstance(argc, argv);
 }

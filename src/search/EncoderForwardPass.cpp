@@ -6,11 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
-
-#ifdef SNIPBROOK_OPENBLAS
-extern "C" void openblas_set_num_threads(int threads);
-#endif
 
 namespace snipbrook {
 namespace {
@@ -145,14 +140,6 @@ std::vector<std::vector<float>> runEncoder(const EncoderParameters &p, const std
         vectors.push_back(std::move(v));
     }
     return vectors;
-}
-
-void useSingleThreadedLinearAlgebra()
-{
-#ifdef SNIPBROOK_OPENBLAS
-    static std::once_flag once;
-    std::call_once(once, [] { openblas_set_num_threads(1); });
-#endif
 }
 
 } // namespace snipbrook

@@ -59,7 +59,4 @@ std::optional<EncoderParameters> bindEncoderParameters(const EncoderWeights &wei
 std::vector<std::vector<float>> runEncoder(const EncoderParameters &parameters,
                                            const std::vector<std::vector<std::int32_t>> &texts);
 
-// Lets the linear-algebra library use one thread per call: callers choose their own threads.
-void useSingleThreadedLinearAlgebra();
-
 } // namespace snipbrook

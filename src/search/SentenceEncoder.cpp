@@ -51,7 +51,6 @@ std::shared_ptr<const SentenceEncoder> SentenceEncoder::load(const QString &dir,
         *error = QStringLiteral("vocabulary has more pieces than the embedding table");
         return nullptr;
     }
-    useSingleThreadedLinearAlgebra();
     return std::shared_ptr<const SentenceEncoder>(new SentenceEncoder(std::move(weights), *parameters, std::move(*tokenizer)));
 }
 

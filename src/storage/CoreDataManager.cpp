@@ -478,7 +478,10 @@ QList<ClipboardItemEntity> CoreDataManager::fetchHistoryItems(int limit)
         return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch limited clipboard items: "), [&] {
             if (!storeReady)
                 throwUnavailable();
-            return itemRecords::newestForHistory(backgroundDatabase(), limit);
+            QList<ClipboardItemEntity> items = itemRecords::newestForHistory(backgroundDatabase(), limit);
+            // The pages read for the history are not read again soon: no need to keep them.
+            backgroundDatabase().releaseCache();
+            return items;
         });
     });
     return read.result();

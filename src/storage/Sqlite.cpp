@@ -187,6 +187,8 @@ void SqliteDatabase::execute(const char *sql)
     }
 }
 
+void SqliteDatabase::releaseCache() { sqlite3_db_release_memory(m_db); }
+
 qint64 SqliteDatabase::queryInteger(const char *sql)
 {
     SqliteStatement statement(m_db, sql);

@@ -84,6 +84,9 @@ public:
     qint64 queryInteger(const char *sql);
     QString queryText(const char *sql);
 
+    // Hands the connection's page cache back to the heap, after a one-off read of many rows.
+    void releaseCache();
+
     // A cached statement for the duration of one use: reset when the Query goes away, so that no
     // read snapshot outlives it. A statement already in use (a nested call with the same SQL)
     // gets a fresh one instead.

@@ -26,6 +26,8 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 for library in libqt6core6 libqt6widgets6 libqt6network6 libsqlite3 libicu libxcb1; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
+# OpenBLAS is loaded at run time (the encoder falls back to Eigen without it), so no shlibs entry.
+grep -q libopenblas0 <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "Recommends lacks libopenblas0"
 
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/snipbrook usr/libexec/snipbrook/snipbrook-instance usr/share/snipbrook/model/model.json \
