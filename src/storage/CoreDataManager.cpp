@@ -231,8 +231,9 @@ bool CoreDataManager::createItem(const ClipboardItem &item)
 
 void CoreDataManager::batchInsertItems(const QList<ClipboardItem> &items, BatchCompletion onFinished)
 {
-    // The background connection needs the tables, so the store is opened (once) first.
-    const bool storeReady = onOwnerThread([this] {
+    // The background connection needs the tables, so the store is opened (once) first. Once it is
+    // open, the owner thread is not asked again: it may be busy with other start-up work.
+    const bool storeReady = m_opened || onOwnerThread([this] {
         if (m_state == StoreState::closed)
             openStore();
         return m_state == StoreState::open;
@@ -468,8 +469,9 @@ std::optional<ClipboardItemEntity> CoreDataManager::fetchItemEntity(const QUuid 
 
 QList<ClipboardItemEntity> CoreDataManager::fetchHistoryItems(int limit)
 {
-    // The background connection needs the tables, so the store is opened (once) first.
-    const bool storeReady = onOwnerThread([this] {
+    // The background connection needs the tables, so the store is opened (once) first. Once it is
+    // open, the owner thread is not asked again: it may be busy with other start-up work.
+    const bool storeReady = m_opened || onOwnerThread([this] {
         if (m_state == StoreState::closed)
             openStore();
         return m_state == StoreState::open;

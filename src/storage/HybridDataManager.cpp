@@ -69,11 +69,21 @@ void HybridDataManager::finishStartUp()
     setIsInitialized(true);
     diag(QStringLiteral("✅ HybridDataManager initialized successfully"));
     // Entries lost with a crash before the index was saved come back from the store, and entries
-    // of items deleted just before a crash go.
-    m_missingEntriesIndexed = m_vectorStoreManager.reconcileWithStore(
-        m_coreDataManager.fetchAllIds(), [this](const QList<QUuid> &ids) { return items(m_coreDataManager.fetchItems(ids)); });
-    // The comparison's id sets are gone by now; so is the heap they and the index load used.
-    whenFinished(m_missingEntriesIndexed, this, [](const QFuture<void> &) { releaseFreedMemory(); });
+    // of items deleted just before a crash go. Queued behind the history's load, which starts as
+    // the store reports itself initialised: reading every id would otherwise hold the history
+    // back by milliseconds per thousand items.
+    auto indexed = std::make_shared<QPromise<void>>();
+    indexed->start();
+    m_missingEntriesIndexed = indexed->future();
+    QTimer::singleShot(0, this, [this, indexed] {
+        const QFuture<void> reconciled = m_vectorStoreManager.reconcileWithStore(
+            m_coreDataManager.fetchAllIds(), [this](const QList<QUuid> &ids) { return items(m_coreDataManager.fetchItems(ids)); });
+        // The comparison's id sets are gone by now; so is the heap they and the index load used.
+        whenFinished(reconciled, this, [indexed](const QFuture<void> &) {
+            releaseFreedMemory();
+            indexed->finish();
+        });
+    });
 }
 
 QList<ClipboardItem> HybridDataManager::items(const QList<ClipboardItemEntity> &records)
