@@ -2,15 +2,20 @@
 
 // The one way asynchronous work is written here:
 //  - runOnPool(pool, work): work on a pool (a pool of one thread is a serial queue), as a future.
+//  - runOnPoolThen(pool, work, queue, next): work on a pool, then next(its result) on another pool
+//    (a serial queue, typically), as one future.
+//  - continueOnPool(pool, future, fn): fn(future's result) on a pool thread, without an event loop.
 //  - whenFinished(future, owner, handler): the handler runs on owner's thread once the future is
 //    done, and never after owner is gone.
 //  - thenOn(owner, future, fn): the same, as a future of fn's result (unwrapped when fn returns a
 //    future). When owner goes first, the returned future is cancelled instead of left hanging.
 //  - whenAllFinished(futures, owner, handler): the handler runs on owner's thread once every future
 //    is done.
-// QFuture::then(context, ...) and QtFuture::whenAll are not used: the first asserts (and is
-// undefined in release builds) when the context is destroyed before the continuation runs, the
-// second starts its promise on whichever thread finishes last while watchers attach on another.
+// QFuture::then, unwrap and QtFuture::whenAll are not used. In this Qt (6.4) a continuation
+// attached while its future finishes on another thread can crash in reportStarted (a stress test
+// of then() alone crashes within seconds); then(context, ...) also asserts (and is undefined in
+// release builds) when the context is destroyed before the continuation runs; whenAll starts its
+// promise on whichever thread finishes last while watchers attach on another.
 
 #include <QFuture>
 #include <QFutureWatcher>
@@ -41,6 +46,31 @@ QFuture<std::invoke_result_t<Work>> runOnPool(QThreadPool &pool, Work work)
         else
             promise->addResult(work());
         promise->finish();
+    });
+    return future;
+}
+
+// Runs `work()` on `first`, then `next(result)` on `second`, and returns next's future: a step that
+// must run on a serial queue after work done elsewhere. (QFuture::then with unwrap() races in this
+// Qt when the inner future finishes as the continuation attaches to it: it crashed in
+// reportStarted on the queue's thread.)
+template <typename Work, typename Next>
+auto runOnPoolThen(QThreadPool &first, Work work, QThreadPool &second, Next next)
+{
+    using Middle = std::invoke_result_t<Work>;
+    using Result = std::invoke_result_t<Next, Middle>;
+    auto promise = std::make_shared<QPromise<Result>>();
+    QFuture<Result> future = promise->future();
+    promise->start();
+    first.start([promise, work = std::move(work), queue = &second, next = std::move(next)]() mutable {
+        auto middle = std::make_shared<Middle>(work());
+        queue->start([promise, middle, next]() mutable {
+            if constexpr (std::is_void_v<Result>)
+                next(std::move(*middle));
+            else
+                promise->addResult(next(std::move(*middle)));
+            promise->finish();
+        });
     });
     return future;
 }
@@ -128,6 +158,18 @@ auto thenOn(QObject *owner, const QFuture<T> &future, Fn fn)
         });
         return result;
     }
+}
+
+// `fn(result)` on a thread of `pool` once `future` has finished, as a future; a cancelled future
+// gives fn a default value. The pool's thread waits for `future`, so `future` must not need a
+// thread of `pool` to finish.
+template <typename T, typename Fn>
+auto continueOnPool(QThreadPool &pool, QFuture<T> future, Fn fn)
+{
+    return runOnPool(pool, [future, fn = std::move(fn)]() mutable {
+        future.waitForFinished();
+        return detail::callWithResult<T>(fn, future);
+    });
 }
 
 // Runs `handler()` on owner's thread once every future has finished, unless owner is gone.

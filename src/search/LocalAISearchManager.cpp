@@ -1,5 +1,7 @@
 #include "LocalAISearchManager.h"
 
+#include "core/Async.h"
+
 #include "QueryHints.h"
 
 #include "model/UnicodeText.h"
@@ -38,6 +40,23 @@ QList<SimilaritySearchResult> bestResults(std::vector<Scored> scored, SearchType
 
 } // namespace
 
+namespace {
+
+// Its threads mostly wait for the index's answer (which comes from the index's own threads), so
+// they are kept apart from the pools that do the work, the toolkit's painting pool included.
+QThreadPool &rankingPool()
+{
+    static QThreadPool pool;
+    [[maybe_unused]] static const bool configured = [] {
+        pool.setObjectName(QStringLiteral("search.ranking"));
+        pool.setMaxThreadCount(4);
+        return true;
+    }();
+    return pool;
+}
+
+} // namespace
+
 QFuture<QList<SimilaritySearchResult>> LocalAISearchManager::naturalLanguageSearch(const QString &query,
                                                                                    const QList<ClipboardItem> &items) const
 {
@@ -46,12 +65,11 @@ QFuture<QList<SimilaritySearchResult>> LocalAISearchManager::naturalLanguageSear
         return QtFuture::makeReadyFuture(QList<SimilaritySearchResult>{});
 
     // An index that fails or is cancelled counts as finding nothing: the text fallback answers.
-    return m_vectorStore.semanticSearch(trimmed, semanticCandidates)
-        .onCanceled([] { return QList<VectorSearchResult>{}; })
-        .then([clock = &m_clock, trimmed, items](const QList<VectorSearchResult> &hits) {
-            QList<SimilaritySearchResult> results = rankHits(trimmed, hits, items, *clock);
-            return results.isEmpty() ? rankContainment(trimmed, items, *clock) : results;
-        });
+    return continueOnPool(rankingPool(), m_vectorStore.semanticSearch(trimmed, semanticCandidates),
+                          [clock = &m_clock, trimmed, items](const QList<VectorSearchResult> &hits) {
+                              QList<SimilaritySearchResult> results = rankHits(trimmed, hits, items, *clock);
+                              return results.isEmpty() ? rankContainment(trimmed, items, *clock) : results;
+                          });
 }
 
 QList<SimilaritySearchResult> LocalAISearchManager::rankHits(const QString &trimmedQuery,

@@ -25,8 +25,8 @@ public:
     }
 
     // Best first, at most 50; empty for a blank query (the index is not asked). `items` is the
-    // caller's snapshot. The ranking runs on the thread that delivers the index's answer; the
-    // clock must outlive the returned future.
+    // caller's snapshot. The ranking runs on a pool of its own; the clock must outlive the
+    // returned future.
     QFuture<QList<SimilaritySearchResult>> naturalLanguageSearch(const QString &query,
                                                                  const QList<ClipboardItem> &items) const;
 

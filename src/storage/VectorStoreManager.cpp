@@ -249,29 +249,28 @@ QFuture<void> VectorStoreManager::addEntries(const QList<ClipboardItem> &items, 
     }
     const Embedder *embedder = &m_embedder;
 
-    const QFuture<std::vector<AddOutcome>> stored = runOnPool(pool, [embedder, texts]() -> Vectors {
-               // One pass for several texts is several times cheaper per text.
-               if (texts.size() == 1)
-                   return {embedder->generateEmbedding(texts.first())};
-               return embedder->generateEmbeddings(texts);
-           })
-        .then([queue = &m_queue, state = m_state, entries = std::move(entries), tickets](Vectors vectors) mutable {
-            // Runs where the embeddings finished; the map is touched on the queue only.
-            return runOnPool(*queue, [state, entries = std::move(entries), tickets, vectors = std::move(vectors)]() mutable {
-                std::vector<AddOutcome> outcomes;
-                for (size_t i = 0; i < entries.size(); ++i) {
-                    if (i >= vectors.size() || !vectors[i]) {
-                        diag(QStringLiteral("⚠️ Failed to generate embedding for item: ") + entries[i].id);
-                        outcomes.push_back(AddOutcome::noEmbedding);
-                        continue;
-                    }
-                    entries[i].embedding = std::move(*vectors[i]);
-                    outcomes.push_back(state->add(entries[i], tickets[i]) ? AddOutcome::added : AddOutcome::superseded);
+    const QFuture<std::vector<AddOutcome>> stored = runOnPoolThen(
+        pool,
+        [embedder, texts]() -> Vectors {
+            // One pass for several texts is several times cheaper per text.
+            if (texts.size() == 1)
+                return {embedder->generateEmbedding(texts.first())};
+            return embedder->generateEmbeddings(texts);
+        },
+        m_queue, // the map is touched on the queue only
+        [state = m_state, entries = std::move(entries), tickets](Vectors vectors) mutable {
+            std::vector<AddOutcome> outcomes;
+            for (size_t i = 0; i < entries.size(); ++i) {
+                if (i >= vectors.size() || !vectors[i]) {
+                    diag(QStringLiteral("⚠️ Failed to generate embedding for item: ") + entries[i].id);
+                    outcomes.push_back(AddOutcome::noEmbedding);
+                    continue;
                 }
-                return outcomes;
-            });
-        })
-        .unwrap();
+                entries[i].embedding = std::move(*vectors[i]);
+                outcomes.push_back(state->add(entries[i], tickets[i]) ? AddOutcome::added : AddOutcome::superseded);
+            }
+            return outcomes;
+        });
     return thenOn(this, stored, [this, keys](const std::vector<AddOutcome> &outcomes) {
             for (size_t i = 0; i < outcomes.size(); ++i) {
                 const QString &key = keys.at(qsizetype(i));
@@ -428,21 +427,19 @@ QFuture<QList<VectorSearchResult>> VectorStoreManager::semanticSearch(const QStr
     const Embedder *embedder = &m_embedder;
     // The calendar is read when the search is asked for, on the caller's thread.
     const QueryContext context = QueryContext::fromQuery(query, m_clock);
-    return runOnPool(m_embeddingPool, [embedder, query] { return embedder->generateEmbedding(query); })
-        .then([queue = &m_queue, state = m_state, query, context, limit](std::optional<std::vector<float>> vector) {
-            return runOnPool(*queue, [state, query, context, limit, vector = std::move(vector)] {
-                if (!vector) {
-                    diag(QStringLiteral("❌ Failed to generate embedding for query: ") + query);
-                    return QList<VectorSearchResult>{};
-                }
-                QList<VectorSearchResult> results = state->index.search(*vector, context, limit);
-                diag(QStringLiteral("🔍 Vector search found ") + QString::number(results.size())
-                     + QStringLiteral(" results for: '") + query + QStringLiteral("' from ")
-                     + QString::number(state->index.size()) + QStringLiteral(" items"));
-                return results;
-            });
-        })
-        .unwrap();
+    return runOnPoolThen(
+        m_embeddingPool, [embedder, query] { return embedder->generateEmbedding(query); }, m_queue,
+        [state = m_state, query, context, limit](std::optional<std::vector<float>> vector) {
+            if (!vector) {
+                diag(QStringLiteral("❌ Failed to generate embedding for query: ") + query);
+                return QList<VectorSearchResult>{};
+            }
+            QList<VectorSearchResult> results = state->index.search(*vector, context, limit);
+            diag(QStringLiteral("🔍 Vector search found ") + QString::number(results.size())
+                 + QStringLiteral(" results for: '") + query + QStringLiteral("' from ")
+                 + QString::number(state->index.size()) + QStringLiteral(" items"));
+            return results;
+        });
 }
 
 QFuture<void> VectorStoreManager::saveIndex()

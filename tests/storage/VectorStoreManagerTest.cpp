@@ -295,3 +295,29 @@ TEST(PoolTask, AWaitingCallerNeverRunsQueuedWorkItself)
     EXPECT_EQ(secondThread, firstThread);
     EXPECT_NE(secondThread, QThread::currentThread());
 }
+
+TEST(PoolTask, AChainedStepRunsOnTheQueueWithTheResultEvenWhenBothFinishAtOnce)
+{
+    // Thousands of chains whose first step ends while the previous chain's second step is still
+    // finishing on the queue: the moment the continuation-based chain crashed in.
+    QThreadPool workers, queue;
+    workers.setMaxThreadCount(2);
+    queue.setMaxThreadCount(1);
+    QThread *queueThread = nullptr;
+    runOnPool(queue, [&] { queueThread = QThread::currentThread(); }).waitForFinished();
+
+    std::atomic<int> offQueue = 0;
+    QList<QFuture<int>> chains;
+    for (int i = 0; i < 3000; ++i) {
+        chains.append(runOnPoolThen(
+            workers, [i] { return i * 2; }, queue,
+            [&, i](int doubled) {
+                if (QThread::currentThread() != queueThread)
+                    ++offQueue;
+                return doubled + i;
+            }));
+    }
+    for (int i = 0; i < chains.size(); ++i)
+        ASSERT_EQ(chains[i].result(), 3 * i);
+    EXPECT_EQ(offQueue, 0);
+}
