@@ -25,6 +25,11 @@ public:
             m_value = std::make_shared<T>(*value);
     }
 
+    SharedOptional(const SharedOptional &) = default;
+    SharedOptional(SharedOptional &&) = default;
+    SharedOptional &operator=(const SharedOptional &) = default;
+    SharedOptional &operator=(SharedOptional &&) = default;
+
     SharedOptional &operator=(std::nullopt_t)
     {
         m_value.reset();

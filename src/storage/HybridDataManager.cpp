@@ -13,6 +13,9 @@
 #include <QDir>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
+
 namespace snipbrook {
 
 struct HybridDataManager::Migration {
@@ -90,8 +93,23 @@ QList<ClipboardItem> HybridDataManager::items(const QList<ClipboardItemEntity> &
 {
     QList<ClipboardItem> list;
     list.reserve(records.size());
-    for (const ClipboardItemEntity &record : records)
-        list.append(CoreDataManager::makeClipboardItem(record));
+    // Items copied from one program in a row carry the same metadata (the program, its process):
+    // those share one copy of it, found among the few last seen.
+    constexpr std::size_t recentCount = 8;
+    std::array<SharedOptional<ClipboardMetadata>, recentCount> recent;
+    std::size_t next = 0;
+    for (const ClipboardItemEntity &record : records) {
+        ClipboardItem item = CoreDataManager::makeClipboardItem(record);
+        if (item.metadata) {
+            const auto same = std::find_if(recent.cbegin(), recent.cend(),
+                                           [&](const auto &seen) { return seen && *seen == *std::as_const(item).metadata; });
+            if (same != recent.cend())
+                item.metadata = *same;
+            else
+                recent[next++ % recentCount] = item.metadata;
+        }
+        list.append(std::move(item));
+    }
     return list;
 }
 

@@ -345,3 +345,25 @@ TEST_F(Installation, UpdatesAndDeletionsTheStoreRefusedFinishWithFalse)
     ASSERT_EQ(stored.size(), 1);
     EXPECT_EQ(stored[0].content, "meeting notes");
 }
+
+TEST_F(Installation, ItemsReadTogetherShareEqualMetadataAndKeepTheirOwn)
+{
+    startAndWait();
+    QList<ClipboardItem> items;
+    for (int n = 1; n <= 4; ++n) {
+        ClipboardItem one = item(n, QStringLiteral("note %1").arg(n));
+        one.metadata = ClipboardMetadata{};
+        one.metadata->sourceApp = n == 3 ? QStringLiteral("Terminal") : QStringLiteral("Firefox");
+        items.append(one);
+    }
+    await(hybrid->saveItems(items));
+    const QList<ClipboardItem> stored = hybrid->loadItems(std::nullopt);
+    ASSERT_EQ(stored.size(), 4);
+    const auto block = [&](int i) { return &*std::as_const(stored[i]).metadata; };
+    // Newest first: 4, 3, 2, 1. The three from Firefox share one copy, the Terminal one has its own.
+    EXPECT_EQ(block(0), block(2));
+    EXPECT_EQ(block(0), block(3));
+    EXPECT_NE(block(0), block(1));
+    EXPECT_EQ(stored[1].metadata->sourceApp, QStringLiteral("Terminal"));
+    EXPECT_EQ(stored[3].metadata->sourceApp, QStringLiteral("Firefox"));
+}
