@@ -38,10 +38,6 @@ QList<SimilaritySearchResult> bestResults(std::vector<Scored> scored, SearchType
     return results;
 }
 
-} // namespace
-
-namespace {
-
 // Its threads mostly wait for the index's answer (which comes from the index's own threads), so
 // they are kept apart from the pools that do the work, the toolkit's painting pool included.
 QThreadPool &rankingPool()

@@ -229,15 +229,20 @@ bool CoreDataManager::createItem(const ClipboardItem &item)
     });
 }
 
-void CoreDataManager::batchInsertItems(const QList<ClipboardItem> &items, BatchCompletion onFinished)
+bool CoreDataManager::openForBackgroundWork()
 {
     // The background connection needs the tables, so the store is opened (once) first. Once it is
     // open, the owner thread is not asked again: it may be busy with other start-up work.
-    const bool storeReady = m_opened || onOwnerThread([this] {
+    return m_opened || onOwnerThread([this] {
         if (m_state == StoreState::closed)
             openStore();
         return m_state == StoreState::open;
     });
+}
+
+void CoreDataManager::batchInsertItems(const QList<ClipboardItem> &items, BatchCompletion onFinished)
+{
+    const bool storeReady = openForBackgroundWork();
     m_batchPool.start([this, items, onFinished = std::move(onFinished), storeReady] {
         BatchInsertResult result;
         try {
@@ -469,13 +474,7 @@ std::optional<ClipboardItemEntity> CoreDataManager::fetchItemEntity(const QUuid 
 
 QList<ClipboardItemEntity> CoreDataManager::fetchHistoryItems(int limit)
 {
-    // The background connection needs the tables, so the store is opened (once) first. Once it is
-    // open, the owner thread is not asked again: it may be busy with other start-up work.
-    const bool storeReady = m_opened || onOwnerThread([this] {
-        if (m_state == StoreState::closed)
-            openStore();
-        return m_state == StoreState::open;
-    });
+    const bool storeReady = openForBackgroundWork();
     const QFuture<QList<ClipboardItemEntity>> read = runOnPool(m_batchPool, [this, limit, storeReady] {
         return readOrLog<QList<ClipboardItemEntity>>(QStringLiteral("❌ Failed to fetch limited clipboard items: "), [&] {
             if (!storeReady)

@@ -132,6 +132,9 @@ private:
     // The main connection, opened on first use. Throws SqliteError when the store is unavailable.
     SqliteDatabase &database();
     void openStore();
+    // Whether the store is open for the background connection, opening it on the owner thread
+    // first if need be. Any thread.
+    bool openForBackgroundWork();
     // A checked, configured and upgraded connection; a damaged file is set aside first. Throws
     // SqliteError (ForeignItemStoreError for someone else's tables).
     std::unique_ptr<SqliteDatabase> openCheckedConnection();
