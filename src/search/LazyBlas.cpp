@@ -46,6 +46,11 @@ const Library &library()
     return found;
 }
 
+} // namespace
+
+namespace snipbrook {
+namespace {
+
 using Matrix = Eigen::Matrix<float, Eigen::Dynamic, Eigen::Dynamic, Eigen::ColMajor>;
 using MatrixMap = Eigen::Map<const Matrix, 0, Eigen::OuterStride<>>;
 using Vector = Eigen::Matrix<float, Eigen::Dynamic, 1>;
@@ -54,8 +59,9 @@ using MutableVectorMap = Eigen::Map<Vector, 0, Eigen::InnerStride<>>;
 
 bool transposed(const char *flag) { return *flag == 'T' || *flag == 't' || *flag == 'C' || *flag == 'c'; }
 
-// C = alpha·op(A)·op(B) + beta·C, column-major, as the reference BLAS defines it.
-void eigenGemm(const char *ta, const char *tb, int m, int n, int k, float alpha, const float *a, int lda,
+} // namespace
+
+void fallbackGemm(const char *ta, const char *tb, int m, int n, int k, float alpha, const float *a, int lda,
                const float *b, int ldb, float beta, float *c, int ldc)
 {
     const bool tA = transposed(ta), tB = transposed(tb);
@@ -77,7 +83,7 @@ void eigenGemm(const char *ta, const char *tb, int m, int n, int k, float alpha,
         C = alpha * product + beta * C;
 }
 
-void eigenGemv(const char *t, int m, int n, float alpha, const float *a, int lda, const float *x, int incx, float beta,
+void fallbackGemv(const char *t, int m, int n, float alpha, const float *a, int lda, const float *x, int incx, float beta,
                float *y, int incy)
 {
     const bool tA = transposed(t);
@@ -91,7 +97,13 @@ void eigenGemv(const char *t, int m, int n, float alpha, const float *a, int lda
         Y = alpha * product + beta * Y;
 }
 
-} // namespace
+void keepLinearAlgebraOnCallingThreads()
+{
+    // Read by OpenBLAS when it initialises; a value the user set stands.
+    setenv("OPENBLAS_NUM_THREADS", "1", 0);
+}
+
+} // namespace snipbrook
 
 extern "C" {
 
@@ -100,7 +112,7 @@ int sgemm_(const char *ta, const char *tb, const int *m, const int *n, const int
 {
     if (const Gemm gemm = library().gemm)
         return gemm(ta, tb, m, n, k, alpha, a, lda, b, ldb, beta, c, ldc);
-    eigenGemm(ta, tb, *m, *n, *k, *alpha, a, *lda, b, *ldb, *beta, c, *ldc);
+    snipbrook::fallbackGemm(ta, tb, *m, *n, *k, *alpha, a, *lda, b, *ldb, *beta, c, *ldc);
     return 0;
 }
 
@@ -109,20 +121,8 @@ int sgemv_(const char *t, const int *m, const int *n, const float *alpha, const 
 {
     if (const Gemv gemv = library().gemv)
         return gemv(t, m, n, alpha, a, lda, x, incx, beta, y, incy);
-    eigenGemv(t, *m, *n, *alpha, a, *lda, x, *incx, *beta, y, *incy);
+    snipbrook::fallbackGemv(t, *m, *n, *alpha, a, *lda, x, *incx, *beta, y, *incy);
     return 0;
 }
 
 } // extern "C"
-
-namespace snipbrook {
-
-bool linearAlgebraLibraryLoaded() { return library().gemm != nullptr; }
-
-void keepLinearAlgebraOnCallingThreads()
-{
-    // Read by OpenBLAS when it initialises; a value the user set stands.
-    setenv("OPENBLAS_NUM_THREADS", "1", 0);
-}
-
-} // namespace snipbrook
