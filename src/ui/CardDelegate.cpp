@@ -155,15 +155,18 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    if (m_hovered.isValid() && m_hovered == index && m_hoverProgress > 0) {
+    // Only a scaled card needs smooth pictures (the view hands over the hint set): with it, even a
+    // picture drawn at a whole pixel leaves the raster engine's plain blit for its slow path.
+    const bool scaled = m_hovered.isValid() && m_hovered == index && m_hoverProgress > 0;
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, scaled);
+    if (scaled) {
         const qreal scale = 1.0 + (hoverScale - 1.0) * m_hoverProgress;
         const QPointF centre = QRectF(card).center();
         painter->translate(centre);
         painter->scale(scale, scale);
         painter->translate(-centre);
     }
-    paintSurface(painter, QRectF(card).adjusted(0.5, 0.5, -0.5, -0.5), palette);
+    paintSurface(painter, card, palette);
     if (option.state & QStyle::State_HasFocus && option.state & QStyle::State_Selected) {
         painter->setPen(QPen(withAlpha(palette.color(QPalette::Highlight), 0.8), 1.5));
         painter->setBrush(Qt::NoBrush);
@@ -199,21 +202,31 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, 
     painter->restore();
 }
 
-void CardDelegate::paintSurface(QPainter *painter, const QRectF &card, const QPalette &palette) const
+void CardDelegate::paintSurface(QPainter *painter, const QRect &card, const QPalette &palette) const
 {
-    // A soft shadow (two faint layers stand in for a blur), then the thin material and its rim.
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(QColor(0, 0, 0, 8));
-    painter->drawRoundedRect(card.translated(0, 2).adjusted(-1, -1, 1, 1), 17, 17);
-    painter->setBrush(QColor(0, 0, 0, 6));
-    painter->drawRoundedRect(card.translated(0, 3), 16, 16);
-    painter->setBrush(withAlpha(palette.color(QPalette::Base), 0.85));
-    painter->setPen(QPen(QColor(255, 255, 255, 51), 0.5));
-    painter->drawRoundedRect(card, 16, 16);
-    // White at 20 % vanishes on a light surface; a faint dark hairline keeps the edge.
-    painter->setPen(QPen(withAlpha(palette.color(QPalette::WindowText), 0.08), 0.5));
-    painter->setBrush(Qt::NoBrush);
-    painter->drawRoundedRect(card.adjusted(0.5, 0.5, -0.5, -0.5), 15.5, 15.5);
+    // The shadow reaches a little beyond the card, most below it.
+    const QMargins shadow(2, 2, 2, 4);
+    const QColor material = withAlpha(palette.color(QPalette::Base), 0.85);
+    const QColor hairline = withAlpha(palette.color(QPalette::WindowText), 0.08);
+    const ShapeImageCache::Key key{surfaceShape, card.size().grownBy(shadow), material.rgba(), hairline.rgba(),
+                                   painter->device()->devicePixelRatioF()};
+    const QImage surface = m_shapes.image(key, [&](QPainter &shape) {
+        const QRectF rect = QRectF(QRect(QPoint(shadow.left(), shadow.top()), card.size())).adjusted(0.5, 0.5, -0.5, -0.5);
+        // A soft shadow (two faint layers stand in for a blur), then the thin material and its rim.
+        shape.setPen(Qt::NoPen);
+        shape.setBrush(QColor(0, 0, 0, 8));
+        shape.drawRoundedRect(rect.translated(0, 2).adjusted(-1, -1, 1, 1), 17, 17);
+        shape.setBrush(QColor(0, 0, 0, 6));
+        shape.drawRoundedRect(rect.translated(0, 3), 16, 16);
+        shape.setBrush(material);
+        shape.setPen(QPen(QColor(255, 255, 255, 51), 0.5));
+        shape.drawRoundedRect(rect, 16, 16);
+        // White at 20 % vanishes on a light surface; a faint dark hairline keeps the edge.
+        shape.setPen(QPen(hairline, 0.5));
+        shape.setBrush(Qt::NoBrush);
+        shape.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), 15.5, 15.5);
+    });
+    painter->drawImage(card.topLeft() - QPoint(shadow.left(), shadow.top()), surface);
 }
 
 void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const ClipboardItem &item, const PreviewLook &look,
@@ -223,9 +236,13 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
     const QColor primary = palette.color(QPalette::WindowText);
     const QColor secondary = palette.color(QPalette::PlaceholderText);
     const QRectF panel = QRectF(box);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(look.fill.isValid() ? look.fill : withAlpha(colorForName(look.tintName), look.tintOpacity));
-    painter->drawRoundedRect(panel, 8, 8);
+    const QColor fill = look.fill.isValid() ? look.fill : withAlpha(colorForName(look.tintName), look.tintOpacity);
+    const ShapeImageCache::Key key{panelShape, box.size(), fill.rgba(), 0, painter->device()->devicePixelRatioF()};
+    painter->drawImage(box.topLeft(), m_shapes.image(key, [&](QPainter &shape) {
+        shape.setPen(Qt::NoPen);
+        shape.setBrush(fill);
+        shape.drawRoundedRect(QRectF(QPointF(0, 0), QSizeF(box.size())), panelRadius, panelRadius);
+    }));
     const QRect inner = box.adjusted(8, 8, -8, -8);
 
     switch (look.kind) {
@@ -240,17 +257,13 @@ void CardDelegate::paintPreview(QPainter *painter, const QRect &box, const Clipb
     }
     case PreviewKind::image: {
         const qreal ratio = painter->device()->devicePixelRatioF();
-        const QImage thumbnail = m_thumbnails.thumbnail(item, thumbnailPixelSize(ratio));
+        const QImage thumbnail = m_thumbnails.thumbnail(item, thumbnailPixelSize(ratio), panelRadius * ratio);
         if (thumbnail.isNull()) {
             paintSymbol(painter, box, look, option.font);
             return;
         }
-        QPainterPath clip;
-        clip.addRoundedRect(panel, 8, 8);
-        painter->save();
-        painter->setClipPath(clip);
+        // The thumbnail comes with the panel's rounded corners cut out.
         painter->drawImage(panel, thumbnail);
-        painter->restore();
         return;
     }
     case PreviewKind::code: {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ShapeImageCache.h"
+
 #include <QHash>
 #include <QImage>
 #include <QPersistentModelIndex>
@@ -31,6 +33,8 @@ public:
     static constexpr qreal hoverScale = 1.02;
     // Each card sits in a cell of the view with this margin around it: half the gap between cards.
     static constexpr int cellMargin = 8;
+    // The preview panel's corners; image thumbnails are cut to them.
+    static constexpr qreal panelRadius = 8;
 
     // The application icon for a bundle identifier, or a null image; asked once per application.
     using AppIconLookup = std::function<QImage(const QString &bundle)>;
@@ -60,7 +64,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
-    void paintSurface(QPainter *painter, const QRectF &card, const QPalette &palette) const;
+    enum Shape { surfaceShape, panelShape };
+    void paintSurface(QPainter *painter, const QRect &card, const QPalette &palette) const;
     void paintPreview(QPainter *painter, const QRect &box, const ClipboardItem &item, const PreviewLook &look,
                       const QStyleOptionViewItem &option) const;
     void paintSymbol(QPainter *painter, const QRect &box, const PreviewLook &look, const QFont &base) const;
@@ -77,6 +82,7 @@ private:
     QUuid m_copiedId;
     qreal m_copiedOpacity = 0;
     mutable QHash<QString, QPixmap> m_appIcons; // null: the application has no icon
+    mutable ShapeImageCache m_shapes;
 };
 
 } // namespace snipbrook

@@ -37,10 +37,11 @@ public:
     // Without one, items are decoded from the data they hold.
     void setContentLoader(ContentLoader loader) { m_contentLoader = std::move(loader); }
 
-    // The thumbnail (device pixels `pixelSize`, the picture centred and its aspect kept); a null
-    // image while it decodes and for data that is not a picture. Starts the decode when needed.
-    // A cached thumbnail of a rather different size is still returned while the new one decodes.
-    QImage thumbnail(const ClipboardItem &item, QSize pixelSize);
+    // The thumbnail (device pixels `pixelSize`, the picture centred and its aspect kept, corners
+    // of `cornerRadius` device pixels cut out); a null image while it decodes and for data that is
+    // not a picture. Starts the decode when needed. A cached thumbnail of a rather different size
+    // is still returned while the new one decodes.
+    QImage thumbnail(const ClipboardItem &item, QSize pixelSize, qreal cornerRadius = 0);
     // True once the item's data has been tried (a picture or not).
     bool isDecoded(const QUuid &id) const { return m_cache.contains(id); }
 
@@ -58,9 +59,10 @@ private:
     struct Request {
         ClipboardItem item;
         QSize size;
+        qreal cornerRadius;
     };
 
-    void request(const ClipboardItem &item, QSize pixelSize);
+    void request(const ClipboardItem &item, QSize pixelSize, qreal cornerRadius);
     void startNext();
     void finished(const QUuid &id, QSize size, const QImage &image);
 

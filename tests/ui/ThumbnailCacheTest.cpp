@@ -69,6 +69,23 @@ TEST(ThumbnailCacheTest, APictureIsDecodedOnceAtTheCardsSize)
     EXPECT_EQ(QColor(fromContent.pixel(10, 10)), QColor(Qt::blue));
 }
 
+TEST(ThumbnailCacheTest, CornersAskedForAreCutFromThePictureAndNothingElse)
+{
+    // The card draws the picture without clipping it: the corners must come clear.
+    ThumbnailCache cache;
+    const ClipboardItem item = imageItem(pngBase64({100, 60}, Qt::red));
+    const QImage rounded = [&] {
+        cache.thumbnail(item, {100, 60}, 8);
+        EXPECT_TRUE(waitFor([&] { return cache.isDecoded(item.id); }));
+        return cache.thumbnail(item, {100, 60}, 8);
+    }();
+    ASSERT_EQ(rounded.size(), QSize(100, 60));
+    for (const QPoint corner : {QPoint(0, 0), QPoint(99, 0), QPoint(0, 59), QPoint(99, 59)})
+        EXPECT_EQ(qAlpha(rounded.pixel(corner)), 0) << corner.x() << "," << corner.y();
+    for (const QPoint inside : {QPoint(50, 30), QPoint(8, 0), QPoint(0, 30), QPoint(99, 30), QPoint(50, 59)})
+        EXPECT_EQ(QColor(rounded.pixel(inside)), QColor(Qt::red)) << inside.x() << "," << inside.y();
+}
+
 TEST(ThumbnailCacheTest, BrokenDataKeepsThePlaceholderAndIsTriedOnce)
 {
     DiagnosticsCapture log;
