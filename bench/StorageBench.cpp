@@ -115,6 +115,15 @@ void BM_FetchRecent1000AsItemsOf10000(benchmark::State &state)
 }
 BENCHMARK(BM_FetchRecent1000AsItemsOf10000)->Unit(benchmark::kMillisecond);
 
+// The start-up read: every record of a 10,000-item history, on the store's background connection.
+void BM_FetchHistory10000(benchmark::State &state)
+{
+    CoreDataManager &store = tenThousandItemStore();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(store.fetchHistoryItems(10'000));
+}
+BENCHMARK(BM_FetchHistory10000)->Unit(benchmark::kMillisecond);
+
 // Arguments: 0 = a vocabulary word (about 1 item in 70), 1 = a word in no item, 2 = a letter pair
 // found in most items.
 void BM_SearchItemsOf10000(benchmark::State &state)

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -69,8 +70,10 @@ ClipboardItemEntity readEntity(const SqliteStatement &row, RepeatedTexts &repeat
 {
     ClipboardItemEntity entity;
     entity.recordId = row.int64(0);
-    if (const auto idText = row.optionalText(1))
-        entity.id = parseUuid(*idText);
+    if (!row.isNull(1)) {
+        const std::string_view idText = row.utf8(1);
+        entity.id = parseUuid(QUtf8StringView(idText.data(), qsizetype(idText.size())));
+    }
     entity.type = repeated.read(row, 2);
     if (images == ImageData::leftOut && entity.type == imageType && !row.isNull(3) &&
         qsizetype(row.utf8(3).size()) > largeImageContentBytes) {
