@@ -24,6 +24,11 @@ public:
 
     const QString &of(const ClipboardItem &item);
     void remember(const QUuid &id, QString key) { m_keys.insert(id, std::move(key)); }
+    void rememberIfMissing(const QUuid &id, const QString &key)
+    {
+        if (!m_keys.contains(id))
+            m_keys.insert(id, key);
+    }
     void forget(const QUuid &id) { m_keys.remove(id); }
     // Drops the entries of items no longer in `items`.
     void retainOnly(const QList<ClipboardItem> &items);

@@ -81,7 +81,6 @@ struct ClipboardManager::Capture {
 
 struct ClipboardManager::LoadedHistory {
     QList<ClipboardItem> items;
-    QHash<QUuid, QString> canonicalKeys;
 };
 
 ClipboardManager::ClipboardManager(ConfigurationManager &configurationManager, Pasteboard &pasteboard,
@@ -133,7 +132,6 @@ void ClipboardManager::waitForStorageThenLoad()
         LoadedHistory loaded;
         // Each item's flag says whether it is a favourite; the favourites' own list adds nothing.
         loaded.items = storage->loadItems(limit);
-        loaded.canonicalKeys = CanonicalContent::keysOf(loaded.items);
         return loaded;
     });
     whenFinished(loading, this, [this](const QFuture<LoadedHistory> &future) {
@@ -145,24 +143,29 @@ void ClipboardManager::waitForStorageThenLoad()
 // the history already has (by id, or as an older copy of the same content), up to the limit.
 void ClipboardManager::mergeLoadedHistory(LoadedHistory loaded)
 {
-    QSet<QUuid> present;
-    QSet<DuplicateKey> presentContent;
-    for (const ClipboardItem &item : m_history.items()) {
-        present.insert(item.id);
-        presentContent.insert({int(item.type), m_canonicalContent.of(item)});
-    }
-    QList<ClipboardItem> merged = m_history.items();
-    merged.reserve(std::min<qsizetype>(m_maxItems, merged.size() + loaded.items.size()));
-    // Read without detaching: the loaded list is shared with the finished load's result.
-    for (const ClipboardItem &item : std::as_const(loaded.items)) {
-        if (merged.size() >= m_maxItems)
-            break;
-        const auto known = loaded.canonicalKeys.constFind(item.id);
-        const QString key = known != loaded.canonicalKeys.constEnd() ? *known : CanonicalContent::keyOf(item);
-        if (present.contains(item.id) || presentContent.contains({int(item.type), key}))
-            continue;
-        m_canonicalContent.remember(item.id, key);
-        merged.append(item);
+    QList<ClipboardItem> merged;
+    if (m_history.items().isEmpty()) {
+        // Nothing was copied meanwhile (nearly always): the loaded list is the history as it is.
+        merged = loaded.items.size() > m_maxItems ? loaded.items.first(m_maxItems) : loaded.items;
+    } else {
+        QSet<QUuid> present;
+        QSet<DuplicateKey> presentContent;
+        for (const ClipboardItem &item : m_history.items()) {
+            present.insert(item.id);
+            presentContent.insert({int(item.type), m_canonicalContent.of(item)});
+        }
+        merged = m_history.items();
+        merged.reserve(std::min<qsizetype>(m_maxItems, merged.size() + loaded.items.size()));
+        // Read without detaching: the loaded list is shared with the finished load's result.
+        for (const ClipboardItem &item : std::as_const(loaded.items)) {
+            if (merged.size() >= m_maxItems)
+                break;
+            const QString key = CanonicalContent::keyOf(item);
+            if (present.contains(item.id) || presentContent.contains({int(item.type), key}))
+                continue;
+            m_canonicalContent.remember(item.id, key);
+            merged.append(item);
+        }
     }
     const qsizetype itemCount = merged.size();
     m_history.reset(std::move(merged));
@@ -174,6 +177,19 @@ void ClipboardManager::mergeLoadedHistory(LoadedHistory loaded)
              .arg(itemCount)
              .arg(favoriteItems().size()));
 
+    // The duplicate test of every copy compares canonical keys: worked out for the whole history
+    // off this thread, now that it is listed, rather than by the first copy here.
+    const QFuture<QHash<QUuid, QString>> keyed =
+        runOnPool(backgroundPool(), [items = m_history.items()] { return CanonicalContent::keysOf(items); });
+    whenFinished(keyed, this, [this](const QFuture<QHash<QUuid, QString>> &done) {
+        if (done.resultCount() == 0)
+            return;
+        // Only for items still listed: those deleted meanwhile must not come back as keys.
+        const QHash<QUuid, QString> keys = done.result();
+        for (const ClipboardItem &item : m_history.items())
+            if (const auto key = keys.constFind(item.id); key != keys.cend())
+                m_canonicalContent.rememberIfMissing(item.id, *key);
+    });
     whenFinished(similaritySearchManager().indexItems(m_history.items()), this, [this](const QFuture<void> &) {
         diag(QStringLiteral("✅ Legacy similarity index initialized with %1 items").arg(m_history.items().size()));
         // Loading, merging and mirroring the history left freed heap behind; hand it back.
