@@ -76,14 +76,15 @@ QueryContext QueryContext::fromQuery(const QString &query, const Clock &clock)
 
 bool QueryContext::admits(const QMap<QString, QString> &metadata, qint64 timestampMs) const
 {
+    const auto type = metadata.constFind(QStringLiteral("type"));
+    return admits(type != metadata.cend() ? std::optional(*type) : std::nullopt, timestampMs);
+}
+
+bool QueryContext::admits(const std::optional<QString> &type, qint64 timestampMs) const
+{
     if (cutoff && timestampMs < cutoff->toMSecsSinceEpoch())
         return false;
-    if (!types.isEmpty()) {
-        const auto type = metadata.constFind(QStringLiteral("type"));
-        if (type != metadata.cend() && !types.contains(*type))
-            return false;
-    }
-    return true;
+    return types.isEmpty() || !type || types.contains(*type);
 }
 
 } // namespace snipbrook

@@ -24,6 +24,7 @@ struct QueryContext {
     bool narrows() const { return !types.isEmpty() || cutoff.has_value(); }
     // Entries without a "type" value pass the type filter; there is no upper time bound.
     bool admits(const QMap<QString, QString> &metadata, qint64 timestampMs) const;
+    bool admits(const std::optional<QString> &type, qint64 timestampMs) const;
 };
 
 } // namespace snipbrook

@@ -39,8 +39,10 @@ void VectorIndex::insert(const VectorItem &item)
             release(entry);
     }
     const bool placed = !inserted && entry.dimension == item.embedding.size();
-    entry.text = item.text;
-    entry.metadata = shared(item.metadata);
+    entry.textIsUtf16 = !QStringView(item.text).isValidUtf16();
+    entry.text = entry.textIsUtf16 ? QByteArray(reinterpret_cast<const char *>(item.text.utf16()), item.text.size() * 2)
+                                   : item.text.toUtf8();
+    entry.metadata = IndexEntryMetadata(item.metadata, item.timestamp, m_metadataPool);
     entry.timestamp = item.timestamp;
     entry.timestampMs = item.timestamp.toMSecsSinceEpoch();
     entry.dimension = item.embedding.size();
@@ -48,18 +50,11 @@ void VectorIndex::insert(const VectorItem &item)
         place(*it, item.embedding);
 }
 
-QMap<QString, QString> VectorIndex::shared(const QMap<QString, QString> &metadata)
+QString VectorIndex::textOf(const Entry &entry)
 {
-    constexpr qsizetype shortText = 24;
-    const auto intern = [this](const QString &text) {
-        if (text.size() > shortText)
-            return text;
-        return *m_sharedStrings.insert(text);
-    };
-    QMap<QString, QString> result;
-    for (auto it = metadata.cbegin(); it != metadata.cend(); ++it)
-        result.insert(intern(it.key()), intern(it.value()));
-    return result;
+    if (entry.textIsUtf16)
+        return QString(reinterpret_cast<const QChar *>(entry.text.constData()), entry.text.size() / 2);
+    return QString::fromUtf8(entry.text);
 }
 
 bool VectorIndex::remove(const QString &key)
@@ -76,7 +71,7 @@ void VectorIndex::clear()
 {
     m_entries.clear();
     m_groups.clear();
-    m_sharedStrings.clear();
+    m_metadataPool.clear();
 }
 
 std::optional<VectorItem> VectorIndex::entry(const QString &key) const
@@ -88,7 +83,7 @@ std::optional<VectorItem> VectorIndex::entry(const QString &key) const
     std::vector<float> embedding;
     if (entry.dimension != 0)
         embedding = m_groups.at(entry.dimension).blocks.vector(entry.slot);
-    return VectorItem{it->first, entry.text, std::move(embedding), entry.metadata, entry.timestamp};
+    return VectorItem{it->first, textOf(entry), std::move(embedding), entry.metadata.toMap(entry.timestamp), entry.timestamp};
 }
 
 QList<QString> VectorIndex::keys() const
@@ -111,9 +106,9 @@ void VectorIndex::forEachInKeyOrder(const std::function<void(const VectorItem &)
     for (const auto *node : nodes) {
         const Entry &entry = node->second;
         item.id = node->first;
-        item.text = entry.text;
+        item.text = textOf(entry);
         item.embedding = entry.dimension != 0 ? m_groups.at(entry.dimension).blocks.vector(entry.slot) : std::vector<float>{};
-        item.metadata = entry.metadata;
+        item.metadata = entry.metadata.toMap(entry.timestamp);
         item.timestamp = entry.timestamp;
         visit(item);
     }
@@ -149,7 +144,7 @@ QList<VectorSearchResult> VectorIndex::search(std::span<const float> query, cons
         const auto *owner = owners[slot];
         if (!owner || !(scores[slot] > minimumScore))
             continue;
-        if (narrows && !context.admits(owner->second.metadata, owner->second.timestampMs))
+        if (narrows && !context.admits(owner->second.metadata.type(), owner->second.timestampMs))
             continue;
         hits.push_back({scores[slot], slot});
     }
@@ -163,7 +158,7 @@ QList<VectorSearchResult> VectorIndex::search(std::span<const float> query, cons
     for (auto hit = hits.begin(); hit != best; ++hit) {
         const auto *owner = owners[hit->slot];
         if (const auto id = parseUuid(owner->first))
-            results.append(VectorSearchResult{*id, hit->score, owner->second.metadata});
+            results.append(VectorSearchResult{*id, hit->score, owner->second.metadata.toMap(owner->second.timestamp)});
     }
     return results;
 }

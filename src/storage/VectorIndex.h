@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EmbeddingBlocks.h"
+#include "IndexEntryMetadata.h"
 #include "QueryContext.h"
 #include "VectorItem.h"
 #include "core/VectorSearchResult.h"
@@ -54,8 +55,11 @@ public:
 
 private:
     struct Entry {
-        QString text;
-        QMap<QString, QString> metadata;
+        // UTF-8, half the size of the text's UTF-16 for the mostly Latin texts copied; UTF-16 as
+        // it is for text that UTF-8 cannot carry unchanged (a lone surrogate).
+        QByteArray text;
+        bool textIsUtf16 = false;
+        IndexEntryMetadata metadata;
         QDateTime timestamp;
         qint64 timestampMs = 0;
         size_t dimension = 0;
@@ -71,13 +75,11 @@ private:
     };
 
     void place(Map::value_type &node, std::span<const float> vector);
-    // The metadata with its names and short values shared among entries: tens of thousands of
-    // entries repeat the same few names ("type", "isFavorite") and values ("text", "false").
-    QMap<QString, QString> shared(const QMap<QString, QString> &metadata);
     void release(const Entry &entry);
+    static QString textOf(const Entry &entry);
 
     Map m_entries;
-    QSet<QString> m_sharedStrings;
+    IndexMetadataPool m_metadataPool;
     std::unordered_map<size_t, Group> m_groups;
 };
 

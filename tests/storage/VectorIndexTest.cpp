@@ -162,3 +162,37 @@ TEST(VectorIndex, ReplacingAndRemovingEntriesKeepsVectorsConsistent)
     EXPECT_EQ(resultIds(index.search(std::vector<float>{0.0f, 1.0f}, noContext(), 10)), QStringList({idText(3)}));
     EXPECT_EQ(index.entries().size(), 2u);
 }
+
+TEST(VectorIndex, EntriesComeBackAsTheyWentInHoweverCompactlyTheyAreHeld)
+{
+    // Held as UTF-8 with shared metadata, an entry must still be written back unchanged: texts
+    // UTF-8 cannot carry, capture times in another form than the index's own, long values.
+    const QDateTime time = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    const QString loneSurrogate = QStringLiteral("broken ") + QChar(0xD800) + QStringLiteral(" pair");
+    const QList<VectorItem> items{
+        {idText(1), QStringLiteral("café ✓ 🎉"), {0.6f, 0.8f},
+         {{"type", "text"}, {"timestamp", "2023-11-14T22:13:20Z"}, {"isFavorite", "false"}}, time},
+        {idText(2), loneSurrogate, {0.8f, 0.6f},
+         {{"type", "text"}, {"timestamp", "2023-11-14T22:13:20.000Z"}, {"isFavorite", "false"}}, time},
+        {idText(3), QString(), {}, {{"timestamp", "2023-11-14T22:13:20Z"}}, QDateTime()},
+        {idText(4), QStringLiteral("link"), {1.0f, 0.0f},
+         {{"type", "link"}, {"url", "https://example.org/a/rather/long/address?with=query"}, {"isFavorite", "true"},
+          {"timestamp", "2023-11-14T22:13:20Z"}}, time},
+        {idText(5), QStringLiteral("no metadata"), {0.0f, 1.0f}, {}, time},
+    };
+    VectorIndex index;
+    for (const VectorItem &item : items)
+        index.insert(item);
+    for (const VectorItem &item : items) {
+        const std::optional<VectorItem> back = index.entry(item.id);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->text, item.text) << item.id.toStdString();
+        EXPECT_EQ(back->metadata, item.metadata) << item.id.toStdString();
+        EXPECT_EQ(back->timestamp, item.timestamp);
+    }
+    // Searches narrowed by kind read the kind from the compact form.
+    QueryContext links;
+    links.types = {QStringLiteral("link")};
+    EXPECT_EQ(resultIds(index.search(std::vector<float>{1.0f, 0.0f}, links, 10)), QStringList({idText(4)}));
+    EXPECT_EQ(index.search(std::vector<float>{1.0f, 0.0f}, links, 10).value(0).metadata, items[3].metadata);
+}
