@@ -42,6 +42,7 @@ void VectorIndex::insert(const VectorItem &item)
     entry.textIsUtf16 = !QStringView(item.text).isValidUtf16();
     entry.text = entry.textIsUtf16 ? QByteArray(reinterpret_cast<const char *>(item.text.utf16()), item.text.size() * 2)
                                    : item.text.toUtf8();
+    entry.text.squeeze(); // the conversion leaves room for three bytes a character
     entry.metadata = IndexEntryMetadata(item.metadata, item.timestamp, m_metadataPool);
     entry.timestamp = item.timestamp;
     entry.timestampMs = item.timestamp.toMSecsSinceEpoch();
