@@ -36,7 +36,8 @@ ApplicationState::ApplicationState(AppPaths paths, DesktopServices services, Opt
       m_configuration(m_services.preferences, options.resourceDirectory),
       m_itemStore(m_paths.dataDir, options.onStoreFailure),
       m_vectorStore(m_services.embedder, m_paths.documentsDir, m_services.clock, nullptr, startedFuture(m_historyListed)),
-      m_storage(m_itemStore, m_vectorStore, m_services.preferences, m_paths.documentsDir, options.storageStartDelay),
+      m_storage(m_itemStore, m_vectorStore, m_services.preferences, m_paths.documentsDir, options.storageStartDelay, nullptr,
+                m_historyListed.future()),
       m_clipboard(m_configuration, m_services.pasteboard, m_services.workspace, m_storage, m_vectorStore,
                   m_services.clock, options.timings)
 {

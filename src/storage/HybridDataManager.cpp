@@ -27,8 +27,9 @@ struct HybridDataManager::Migration {
 
 HybridDataManager::HybridDataManager(CoreDataManager &coreDataManager, VectorStoreManager &vectorStoreManager,
                                      Preferences &preferences, const QString &documentsDirectory,
-                                     std::chrono::milliseconds startDelay, QObject *parent)
+                                     std::chrono::milliseconds startDelay, QObject *parent, QFuture<void> reconcileAfter)
     : QObject(parent),
+      m_reconcileAfter(std::move(reconcileAfter)),
       m_coreDataManager(coreDataManager),
       m_vectorStoreManager(vectorStoreManager),
       m_preferences(preferences),
@@ -72,13 +73,13 @@ void HybridDataManager::finishStartUp()
     setIsInitialized(true);
     diag(QStringLiteral("✅ HybridDataManager initialized successfully"));
     // Entries lost with a crash before the index was saved come back from the store, and entries
-    // of items deleted just before a crash go. Queued behind the history's load, which starts as
-    // the store reports itself initialised: reading every id would otherwise hold the history
-    // back by milliseconds per thousand items.
+    // of items deleted just before a crash go. Once the history is listed (reconcileAfter):
+    // reading and comparing every id beside the history's load would hold it back by
+    // milliseconds per thousand items, on the processor and on the heap.
     auto indexed = std::make_shared<QPromise<void>>();
     indexed->start();
     m_missingEntriesIndexed = indexed->future();
-    QTimer::singleShot(0, this, [this, indexed] {
+    whenFinished(m_reconcileAfter, this, [this, indexed](const QFuture<void> &) {
         const QFuture<void> reconciled = m_vectorStoreManager.reconcileWithStore(
             m_coreDataManager.fetchAllIds(), [this](const QList<QUuid> &ids) { return items(m_coreDataManager.fetchItems(ids)); });
         // The comparison's id sets are gone by now; so is the heap they and the index load used.

@@ -40,7 +40,8 @@ public:
 
     HybridDataManager(CoreDataManager &coreDataManager, VectorStoreManager &vectorStoreManager,
                       Preferences &preferences, const QString &documentsDirectory,
-                      std::chrono::milliseconds startDelay = defaultStartDelay, QObject *parent = nullptr);
+                      std::chrono::milliseconds startDelay = defaultStartDelay, QObject *parent = nullptr,
+                      QFuture<void> reconcileAfter = {});
     ~HybridDataManager() override;
 
     bool isInitialized() const override { return m_isInitialized; }
@@ -103,6 +104,7 @@ private:
     void setMigrationProgress(double value);
     static QList<ClipboardItem> items(const QList<ClipboardItemEntity> &records);
 
+    const QFuture<void> m_reconcileAfter;
     CoreDataManager &m_coreDataManager;
     VectorStoreManager &m_vectorStoreManager;
     Preferences &m_preferences;
