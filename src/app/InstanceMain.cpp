@@ -9,6 +9,7 @@
 #include "InstanceChannel.h"
 #include "RuntimeFolder.h"
 #include "core/Async.h"
+#include "core/Memory.h"
 #include "model/Diagnostics.h"
 #include "platform/AppPaths.h"
 #include "platform/linux/SettingsPreferences.h"
@@ -261,5 +262,6 @@ int runInstance(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     keepLinearAlgebraOnCallingThreads();
+    shareHeapAmongBackgroundThreads();
     return runInstance(argc, argv);
 }
