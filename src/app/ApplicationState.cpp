@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QThreadPool>
+#include <QTimer>
 
 namespace snipbrook {
 namespace {
@@ -41,10 +42,14 @@ ApplicationState::ApplicationState(AppPaths paths, DesktopServices services, Opt
       m_clipboard(m_configuration, m_services.pasteboard, m_services.workspace, m_storage, m_vectorStore,
                   m_services.clock, options.timings)
 {
-    // Listing the history comes first; the model and the index take the processor after it.
-    whenFinished(m_clipboard.loaded(), this, [this](const QFuture<void> &) {
-        m_historyListed.finish();
-        loadModelInBackground();
+    // Listing the history comes first; the model and the index take the processor after it, a
+    // moment later still, so that the commands that waited for the history (and the first ones
+    // after it) are answered before a hundred milliseconds of loading take both cores.
+    whenFinished(m_clipboard.loaded(), this, [this, delay = options.backgroundWorkDelay](const QFuture<void> &) {
+        QTimer::singleShot(delay, this, [this] {
+            m_historyListed.finish();
+            loadModelInBackground();
+        });
     });
 }
 

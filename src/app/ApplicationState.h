@@ -51,6 +51,9 @@ public:
     struct Options {
         CoreDataManager::FatalErrorHandler onStoreFailure = CoreDataManager::exitWithMessage;
         std::chrono::milliseconds storageStartDelay = HybridDataManager::defaultStartDelay;
+        // How long after the history is listed the index, the model and the comparison of the
+        // index with the store start (see the constructor).
+        std::chrono::milliseconds backgroundWorkDelay{200};
         ClipboardTimings timings;
         QString resourceDirectory; // where a read-only configuration document may be installed
     };
