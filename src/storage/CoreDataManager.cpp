@@ -533,11 +533,11 @@ QList<ClipboardItemEntity> CoreDataManager::fetchFavoriteItems()
     });
 }
 
-QList<QUuid> CoreDataManager::fetchAllIds()
+std::optional<QList<QUuid>> CoreDataManager::fetchAllIds()
 {
     return onOwnerThread([this] {
-        return readOrLog<QList<QUuid>>(QStringLiteral("❌ Failed to fetch clipboard item ids: "),
-                                       [this] { return itemRecords::ids(database()); });
+        return readOrLog<std::optional<QList<QUuid>>>(QStringLiteral("❌ Failed to fetch clipboard item ids: "),
+                                                      [this] { return std::optional(itemRecords::ids(database())); });
     });
 }
 

@@ -85,7 +85,8 @@ public:
     QList<ClipboardItemEntity> searchItems(const QString &query);
     QList<ClipboardItemEntity> fetchFavoriteItems();
     // Every stored id, cheaply (no contents), for checking other indexes against the store.
-    QList<QUuid> fetchAllIds();
+    // Nothing when the store cannot be read (logged), which is not the same as an empty store.
+    std::optional<QList<QUuid>> fetchAllIds();
     // The records with these ids, newest first; ids not stored are skipped.
     QList<ClipboardItemEntity> fetchItems(const QList<QUuid> &ids);
 

@@ -80,8 +80,15 @@ void HybridDataManager::finishStartUp()
     indexed->start();
     m_missingEntriesIndexed = indexed->future();
     whenFinished(m_reconcileAfter, this, [this, indexed](const QFuture<void> &) {
+        const std::optional<QList<QUuid>> ids = m_coreDataManager.fetchAllIds();
+        if (!ids) {
+            // Compared with no ids at all, every entry would look orphaned.
+            diag(QStringLiteral("⚠️ The index was not compared with the store: its ids could not be read"));
+            indexed->finish();
+            return;
+        }
         const QFuture<void> reconciled = m_vectorStoreManager.reconcileWithStore(
-            m_coreDataManager.fetchAllIds(), [this](const QList<QUuid> &ids) { return items(m_coreDataManager.fetchItems(ids)); });
+            *ids, [this](const QList<QUuid> &orphans) { return items(m_coreDataManager.fetchItems(orphans)); });
         // The comparison's id sets are gone by now; so is the heap they and the index load used.
         whenFinished(reconciled, this, [indexed](const QFuture<void> &) {
             releaseFreedMemory();

@@ -346,16 +346,16 @@ QFuture<void> VectorStoreManager::reconcileWithStore(const QList<QUuid> &storedI
 {
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
-    QSet<QString> stored;
-    stored.reserve(storedIds.size());
-    for (const QUuid &id : storedIds)
-        stored.insert(uuidString(id));
     // Queued behind the load, so the entries read from the file count as present.
     struct Difference {
         QList<QUuid> missing;   // stored, no entry
         QList<QUuid> orphaned;  // an entry, not stored when the ids were read
     };
-    const QFuture<Difference> compared = runOnPool(m_queue, [state = m_state, stored, storedIds] {
+    const QFuture<Difference> compared = runOnPool(m_queue, [state = m_state, storedIds] {
+        QSet<QString> stored;
+        stored.reserve(storedIds.size());
+        for (const QUuid &id : storedIds)
+            stored.insert(uuidString(id));
         Difference difference;
         for (const QUuid &id : storedIds)
             if (!state->index.contains(uuidString(id)))

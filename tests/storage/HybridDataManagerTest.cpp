@@ -329,6 +329,23 @@ TEST_F(Installation, TheIndexIsComparedWithTheStoreOnlyOnceTheHistoryIsListed)
     EXPECT_EQ(indexEntries(), 1);
 }
 
+TEST_F(Installation, AStoreThatCannotBeReadLeavesTheIndexAsItIs)
+{
+    // Compared with no ids at all, every entry would look orphaned and go.
+    preferences.setBoolean(flag, true);
+    startAndWait();
+    await(hybrid->saveItem(item(1, "indexed while the store could be read")));
+    hybrid.reset(); // the index is saved as it goes
+    QTemporaryDir elsewhere;
+    const QString notAFolder = elsewhere.filePath("not-a-folder");
+    write(notAFolder, "a file where the store's folder should be");
+    start(notAFolder);
+    ASSERT_TRUE(waitFor([&] { return hybrid->isInitialized(); }));
+    await(hybrid->missingEntriesIndexed());
+    EXPECT_TRUE(log.contains(QStringLiteral("⚠️ The index was not compared with the store: its ids could not be read")));
+    EXPECT_EQ(indexEntries(), 1);
+}
+
 TEST_F(Installation, AnImportTheStoreCouldNotSaveRunsAgainAtTheNextStart)
 {
     writeLegacy(legacyItems(3), {});
