@@ -10,7 +10,6 @@
 
 #include <QFontDatabase>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTextLayout>
 
 #include <algorithm>
